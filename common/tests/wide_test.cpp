@@ -1,0 +1,22 @@
+#include "common/wide.h"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+TEST(WideText, Utf8RoundTripKeepsEveryCodeUnit) {
+  const std::string text = "C:/データ/\xF0\x9F\x93\x81 folder";  // kana and a surrogate pair
+  const WideString wide = WideFromUtf8(text);
+  EXPECT_EQ(wide.size(), 3u + 3u + 1u + 2u + 7u);
+  EXPECT_EQ(wide[7], static_cast<WideChar>(0xD83D));
+  EXPECT_EQ(Utf8FromWide(wide), text);
+}
+
+TEST(WideText, BrokenUtf8BecomesReplacementCharacters) {
+  EXPECT_EQ(WideFromUtf8("a\xE3\x83z"), WideString(WIDE("a\uFFFD\uFFFDz")).substr(0, 3) + WIDE("z"));
+  EXPECT_EQ(Utf8FromWide(WideString(1, static_cast<WideChar>(0xDC00))), "\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,203 @@
+// The product's decision on real folders, through KERNEL32, as Explorer would call it.
+// Runs under Wine in the test prefix, whose R: is removable and N: a network drive.
+
+#include "overlay/folder_marking_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+// The real platform, with every call counted and every pattern kept.
+class SpyPlatform final : public FolderMarkingPlatform {
+ public:
+  DWORD DriveTypeOf(const WideChar* root) override {
+    ++driveTypeCalls;
+    return real_.DriveTypeOf(root);
+  }
+  DWORD AttributesOf(const WideChar* path) override {
+    ++attributeCalls;
+    return real_.AttributesOf(path);
+  }
+  bool OpenListing(const WideChar* pattern, ListingEntry& first, Listing& listing) override {
+    patterns.emplace_back(pattern);
+    return real_.OpenListing(pattern, first, listing);
+  }
+  bool NextListingEntry(Listing listing, ListingEntry& entry) override {
+    return real_.NextListingEntry(listing, entry);
+  }
+  void CloseListing(Listing listing) override { real_.CloseListing(listing); }
+  std::uint64_t TickCountMs() override { return real_.TickCountMs(); }
+  void UpperCaseInPlace(WideString& text) override { real_.UpperCaseInPlace(text); }
+
+  int driveTypeCalls = 0;
+  int attributeCalls = 0;
+  std::vector<WideString> patterns;
+
+ private:
+  Win32FolderMarkingPlatform real_;
+};
+
+class Win32FolderMarkingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WideChar temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    root_ = WideString(temp) + L"tarnwick-marking-" + std::to_wstring(GetCurrentProcessId());
+    RemoveTree(root_);
+    ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
+  }
+  void TearDown() override { RemoveTree(root_); }
+
+  WideString Path(const WideString& relative) const { return root_ + L"\\" + relative; }
+  void MakeFolder(const WideString& relative) {
+    ASSERT_TRUE(CreateDirectoryW(Path(relative).c_str(), nullptr)) << GetLastError();
+  }
+  void MakeFile(const WideString& relative) {
+    HANDLE file = CreateFileW(Path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+  }
+  HRESULT Decide(const WideString& path) { return DecideMembership(path.c_str(), spy_, scan_); }
+
+  static void RemoveTree(const WideString& path) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const WideString name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const WideString child = path + L"\\" + name;
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(child);
+        } else {
+          DeleteFileW(child.c_str());
+        }
+      } while (FindNextFileW(find, &entry));
+      FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+  }
+
+  WideString root_;
+  SpyPlatform spy_;
+  DirectScan scan_;
+};
+
+TEST_F(Win32FolderMarkingTest, LeafFoldersOnTheFixedDriveGetTheBadge) {
+  MakeFolder(L"empty");
+  MakeFolder(L"files");
+  MakeFile(L"files\\a.txt");
+  MakeFile(L"files\\b.dat");
+  MakeFolder(L"hidden");
+  MakeFolder(L"hidden\\secret");
+  ASSERT_TRUE(SetFileAttributesW(Path(L"hidden\\secret").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  MakeFolder(L"dotted");
+  MakeFolder(L"dotted\\.x");
+  MakeFolder(L"hidden-leaf");
+  ASSERT_TRUE(SetFileAttributesW(Path(L"hidden-leaf").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  MakeFile(L"file.txt");
+
+  EXPECT_EQ(Decide(Path(L"empty")), S_OK);
+  EXPECT_EQ(Decide(Path(L"files")), S_OK);
+  EXPECT_EQ(Decide(Path(L"hidden")), S_FALSE);
+  EXPECT_EQ(Decide(Path(L"hidden\\secret")), S_OK);
+  EXPECT_EQ(Decide(Path(L"dotted")), S_FALSE);
+  EXPECT_EQ(Decide(Path(L"hidden-leaf")), S_OK);
+  EXPECT_EQ(Decide(Path(L"file.txt")), S_FALSE);
+  EXPECT_EQ(Decide(Path(L"missing")), S_FALSE);
+  EXPECT_EQ(Decide(root_), S_FALSE);
+}
+
+TEST_F(Win32FolderMarkingTest, TrailingBackslashAndLowerCaseDriveAreListedOnce) {
+  MakeFolder(L"leaf");
+  EXPECT_EQ(Decide(Path(L"leaf\\")), S_OK);
+  ASSERT_EQ(spy_.patterns.size(), 1u);
+  EXPECT_EQ(spy_.patterns[0], Path(L"leaf\\*"));
+  WideString lower = Path(L"leaf");
+  lower[0] = static_cast<WideChar>(towlower(lower[0]));
+  EXPECT_EQ(Decide(lower), S_OK);
+  EXPECT_EQ(spy_.patterns.back(), lower + L"\\*");
+}
+
+TEST_F(Win32FolderMarkingTest, MalformedPathsMakeNoSystemCall) {
+  for (const WideChar* path :
+       {static_cast<const WideChar*>(nullptr), L"", L"C", L"\\\\server\\share\\folder",
+        L"\\\\?\\C:\\Windows", L"Windows"}) {
+    EXPECT_EQ(DecideMembership(path, spy_, scan_), S_FALSE);
+  }
+  EXPECT_EQ(spy_.driveTypeCalls, 0);
+  EXPECT_EQ(spy_.attributeCalls, 0);
+}
+
+TEST_F(Win32FolderMarkingTest, RemovableAndNetworkDrivesAreNeverListedOrQueried) {
+  for (const char* variable : {"TARNWICK_TEST_REMOVABLE_DRIVE", "TARNWICK_TEST_NETWORK_DRIVE"}) {
+    const char* letter = std::getenv(variable);
+    ASSERT_NE(letter, nullptr) << variable << " names a drive letter of the test prefix";
+    const WideString root = {static_cast<WideChar>(letter[0]), L':', L'\\'};
+    const DWORD type = GetDriveTypeW(root.c_str());
+    ASSERT_TRUE(type == DRIVE_REMOVABLE || type == DRIVE_REMOTE) << type;
+    CreateDirectoryW((root + L"leaf").c_str(), nullptr);
+    ASSERT_NE(GetFileAttributesW((root + L"leaf").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    SpyPlatform spy;
+    EXPECT_EQ(DecideMembership((root + L"leaf").c_str(), spy, scan_), S_FALSE);
+    EXPECT_EQ(spy.driveTypeCalls, 1);
+    EXPECT_EQ(spy.attributeCalls, 0);
+    EXPECT_TRUE(spy.patterns.empty());
+  }
+}
+
+TEST_F(Win32FolderMarkingTest, BadPathPointerFaultsInsideTheGuardAndGivesNoBadge) {
+  // An access violation at the first read.
+  EXPECT_EQ(DecideMembership(reinterpret_cast<const WideChar*>(0x10), spy_, scan_), S_FALSE);
+  // A path whose first units are readable and whose rest lies on an inaccessible page: the fault
+  // comes from inside KERNEL32, after the drive type was asked.
+  const DWORD page = 4096;
+  auto* pages = static_cast<char*>(
+      VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(pages, nullptr);
+  DWORD old = 0;
+  ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_NOACCESS, &old));
+  auto* tail = reinterpret_cast<WideChar*>(pages + page) - 3;
+  tail[0] = L'C';
+  tail[1] = L':';
+  tail[2] = L'\\';
+  EXPECT_EQ(DecideMembership(tail, spy_, ProcessFolderClassificationCache()), S_FALSE);
+  EXPECT_EQ(spy_.driveTypeCalls, 1);
+  VirtualFree(pages, 0, MEM_RELEASE);
+  // The process, the cache and its lock are fine afterwards.
+  MakeFolder(L"after");
+  EXPECT_EQ(DecideMembership(Path(L"after").c_str(), spy_, ProcessFolderClassificationCache()),
+            S_OK);
+}
+
+TEST_F(Win32FolderMarkingTest, ProcessCacheServesManyThreadsWithTheRightAnswers) {
+  MakeFolder(L"leaf");
+  MakeFolder(L"tree");
+  MakeFolder(L"tree\\sub");
+  Win32FolderMarkingPlatform platform;
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 200; ++i) {
+        auto& cache = ProcessFolderClassificationCache();
+        if (DecideMembership(Path(L"leaf").c_str(), platform, cache) != S_OK) ++wrong;
+        if (DecideMembership(Path(L"tree").c_str(), platform, cache) != S_FALSE) ++wrong;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+}  // namespace tarnwick

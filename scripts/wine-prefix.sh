@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# A private Wine prefix for one build tree, with its own virtual display.
+#   wine-prefix.sh ensure STATE   make (once) and start the prefix and the display; print nothing
+#   wine-prefix.sh reset STATE    stop and delete them, so the next ensure boots a fresh prefix
+#   wine-prefix.sh stop STATE     stop the Wine server and the display
+# STATE/env is then a file to source: WINEPREFIX, DISPLAY and the drive letters the tests may use.
+#
+# Wine's background processes inherit the descriptors of the call that starts them and keep pipes
+# open (ctest would wait on them), so everything started here writes to /dev/null and never sees
+# the lock's descriptor.
+set -euo pipefail
+command=$1
+state=$(realpath -m "$2")
+mkdir -p "$state"
+prefix=$state/prefix
+
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+stop() {
+  if [[ -d $prefix ]]; then wineserver -k >/dev/null 2>&1 9>&- || true; fi
+  if [[ -f $state/xvfb.pid ]]; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true; fi
+  rm -f "$state/xvfb.pid" "$state/display"
+}
+
+display_alive() {
+  [[ -f $state/xvfb.pid && -s $state/display ]] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null
+}
+
+start_display() {
+  display_alive && return 0
+  rm -f "$state/display"
+  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$state/display" \
+    >/dev/null 2>&1 9>&- </dev/null &
+  echo $! >"$state/xvfb.pid"
+  for _ in $(seq 100); do
+    [[ -s $state/display ]] && return 0
+    sleep 0.1
+  done
+  echo "wine-prefix: Xvfb did not start" >&2
+  return 1
+}
+
+make_prefix() {
+  rm -rf "$prefix"
+  wineboot -i >/dev/null 2>&1 9>&- </dev/null
+  wineserver -w 9>&-
+
+  # Drives the tests rely on: R: removable, N: network. C: is declared a hard disk, whatever
+  # file system the build tree lies on (Wine would call tmpfs a RAM disk).
+  mkdir -p "$state/drives/removable" "$state/drives/network"
+  ln -sfn "$state/drives/removable" "$prefix/dosdevices/r:"
+  ln -sfn "$state/drives/network" "$prefix/dosdevices/n:"
+
+  # Japanese text legible in screenshots: this prefix only, never the product.
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  local ipa=/usr/share/fonts/opentype/ipafont-gothic
+  cp "$ipa"/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+
+  cat >"$state/prefix.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"c:"="hd"
+"r:"="floppy"
+"n:"="network"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"MS UI Gothic"="IPAGothic"
+"Yu Gothic UI"="IPAPGothic"
+"Meiryo"="IPAPGothic"
+"MS Shell Dlg"="Tahoma"
+REG
+  wine regedit /S "$(winepath -w "$state/prefix.reg" 2>/dev/null 9>&-)" >/dev/null 2>&1 9>&- </dev/null
+  # The server reads the drive types only when it starts.
+  wineserver -k >/dev/null 2>&1 9>&- || true
+  wineserver -w 9>&- || true
+  touch "$prefix/.tarnwick-ready"
+}
+
+write_env() {
+  cat >"$state/env" <<ENV
+export WINEPREFIX='$prefix' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' WINEARCH=win64
+export DISPLAY=':$(cat "$state/display")'
+export TARNWICK_TEST_REMOVABLE_DRIVE=R TARNWICK_TEST_NETWORK_DRIVE=N
+export TARNWICK_TEST_ROOT='$state/scratch'
+ENV
+}
+
+case $command in
+  ensure)
+    exec 9>"$state/lock"
+    flock 9
+    start_display
+    export DISPLAY=":$(cat "$state/display")"
+    [[ -f $prefix/.tarnwick-ready ]] || make_prefix
+    mkdir -p "$state/scratch"
+    write_env
+    # A persistent server, started here with its output on /dev/null, so no test run owns it.
+    wineserver -p >/dev/null 2>&1 9>&- </dev/null || true
+    ;;
+  reset)
+    exec 9>"$state/lock"
+    flock 9
+    stop
+    rm -rf "$prefix" "$state/scratch" "$state/env"
+    ;;
+  stop)
+    stop
+    ;;
+  *)
+    echo "usage: wine-prefix.sh ensure|reset|stop STATE" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Every test: native, native under ASan+UBSan, native under TSan, and the Windows build under Wine
+# in a private prefix booted fresh for this run. Ends with ctest's summary lines.
+source "$(dirname "$0")/scripts/common.sh"
+
+scripts/install-deps.sh
+
+wine_state=$ROOT/build/windows/wine
+trap 'scripts/wine-prefix.sh stop "$wine_state" >/dev/null 2>&1 || true' EXIT
+
+failed=0
+summaries=()
+for preset in native native-asan native-tsan windows; do
+  configure_and_build "$preset"
+  if [[ $preset == windows ]]; then
+    scripts/wine-prefix.sh reset "$wine_state"
+  fi
+  log=$ROOT/build/logs/test-$preset.log
+  if ! ctest --preset "$preset" -j2 >"$log" 2>&1; then
+    failed=1
+    echo "FAILED: ctest --preset $preset" >&2
+    sed -n '/The following tests FAILED/,$p' "$log" >&2
+    grep -B2 -A25 -E '^\[  FAILED  \]|Failure$|ERROR: .*Sanitizer|WARNING: ThreadSanitizer' "$log" \
+      | head -n 120 >&2 || true
+    echo "(whole log: $log)" >&2
+  fi
+  summaries+=("$preset: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
+done
+
+printf '%s\n' "${summaries[@]}"
+# One closing line over all four runs.
+read -r total failures < <(cat "$ROOT"/build/logs/test-*.log |
+  sed -nE 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2 \1/p' |
+  awk '{ total += $1; failures += $2 } END { print total + 0, failures + 0 }')
+echo "$((total - failures)) passed, $failures failed"
+exit $failed

@@ -1,0 +1,101 @@
+// tarnwick-mark [--tree] PATH...
+// Prints, for each path, the answer the overlay gives Explorer: "S_OK<TAB>path" (badge) or
+// "S_FALSE<TAB>path". With --tree, also for every folder below each path, depth-first, sorted by
+// name. A developer's tool and the smoke run's driver; the native build takes Linux paths.
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "overlay/folder_marking_platform.h"
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+#if defined(_WIN32)
+using NativeString = std::wstring;
+WideString AsWindowsPath(const NativeString& path) { return path; }
+#else
+using NativeString = std::string;
+// "/home/x" is "C:\home\x" to the decision: C: maps to "/".
+WideString AsWindowsPath(const NativeString& path) {
+  WideString windows = WIDE("C:") + WideFromUtf8(fs::absolute(path).string());
+  std::replace(windows.begin(), windows.end(), WIDE('/'), WIDE('\\'));
+  return windows;
+}
+#endif
+
+std::string Printable(const NativeString& path) {
+#if defined(_WIN32)
+  return Utf8FromWide(path);
+#else
+  return path;
+#endif
+}
+
+void Report(const NativeString& path) {
+  const WideString windowsPath = AsWindowsPath(path);
+  const HRESULT answer = DecideMembership(windowsPath.c_str(), SystemFolderMarkingPlatform(),
+                                          ProcessFolderClassificationCache());
+  std::printf("%s\t%s\n", answer == S_OK ? "S_OK" : "S_FALSE", Printable(path).c_str());
+}
+
+// Folders below `folder`, not following links, in ordinal order of their names.
+std::vector<fs::path> Subfolders(const fs::path& folder) {
+  std::vector<fs::path> folders;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::error_code statusError;
+    if (it->is_directory(statusError) && !it->is_symlink(statusError)) folders.push_back(it->path());
+  }
+  std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
+    return a.filename().native() < b.filename().native();
+  });
+  return folders;
+}
+
+void ReportTree(const fs::path& folder) {
+  for (const fs::path& child : Subfolders(folder)) {
+    Report(child.native());
+    ReportTree(child);
+  }
+}
+
+int Run(const std::vector<NativeString>& arguments) {
+  bool tree = false;
+  std::vector<NativeString> paths;
+  for (const NativeString& argument : arguments) {
+    if (argument == NativeString{'-', '-', 't', 'r', 'e', 'e'}) {
+      tree = true;
+    } else {
+      paths.push_back(argument);
+    }
+  }
+  if (paths.empty()) {
+    std::fprintf(stderr, "usage: tarnwick-mark [--tree] PATH...\n");
+    return 2;
+  }
+  for (const NativeString& path : paths) {
+    Report(path);
+    if (tree) ReportTree(fs::path(path));
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+#if defined(_WIN32)
+int wmain(int argc, wchar_t** argv) {
+  return tarnwick::Run(std::vector<std::wstring>(argv + 1, argv + argc));
+}
+#else
+int main(int argc, char** argv) {
+  return tarnwick::Run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif
