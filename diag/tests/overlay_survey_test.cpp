@@ -18,7 +18,11 @@ using testing::FakeOverlayIdentifierKey;
 
 std::string Printable(const Names& names) {
   std::string text;
-  for (const WideString& name : names) text += "[" + Utf8FromWide(name) + "]";
+  for (const WideString& name : names) {
+    text += '[';
+    text += Utf8FromWide(name);
+    text += ']';
+  }
   return text;
 }
 
