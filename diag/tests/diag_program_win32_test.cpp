@@ -217,7 +217,6 @@ TEST_F(DiagProgram, WorkedExampleBoxIsExactWhateverTheCreationOrder) {
     DiagRun run;
     ASSERT_NO_FATAL_FAILURE(RunDiagProgram(run));
     EXPECT_EQ(Utf8FromWide(run.text), Utf8FromWide(testing::kWorkedExampleReport));
-    EXPECT_TRUE(run.text == testing::kWorkedExampleReport);
     EXPECT_EQ(Utf8FromWide(run.title), "Tarnwick 診断");
     EXPECT_EQ(run.owner, nullptr);
     EXPECT_EQ(run.exitCode, 0u);
