@@ -30,7 +30,7 @@ void AppendConclusion(WideString& text, std::int32_t position) {
     text += WIDE(" 番目＝有効です。\n印が見えない場合は、エクスプローラーを再起動してください。");
     return;
   }
-  // The 15 in this text is part of the sentence, not the slot constant.
+  // This 15 is fixed wording, not the slot constant.
   text += WIDE(
       " 番目で、15枠からあふれています。\n"
       "＝この PC では印が表示されません。\n"

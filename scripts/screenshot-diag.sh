@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes docs/diag-report.png: TarnwickDiag.exe's box for the worked example of 17 handlers, the badge
+# Takes docs/diag-report.png: TarnwickDiag.exe's box for an example of 17 handlers, the badge
 # handler 16th. Runs the Windows build (build it first: cmake --preset windows && cmake --build
 # --preset windows) in a fresh Wine prefix of its own, with a virtual display and the Japanese
 # font replacements of scripts/wine-prefix.sh, and crops the screen to the box.

@@ -13,7 +13,7 @@
 #include "common/unique_handle.h"
 #include "diag/diagnostic_report.h"
 #include "diag/overlay_survey.h"
-#include "diag/tests/worked_example.h"
+#include "diag/tests/overflow_example.h"
 
 namespace tarnwick {
 namespace {
@@ -209,14 +209,14 @@ class DiagProgram : public ::testing::Test {
   }
 };
 
-TEST_F(DiagProgram, WorkedExampleBoxIsExactWhateverTheCreationOrder) {
-  Names names = testing::WorkedExampleNames();
+TEST_F(DiagProgram, OverflowExampleBoxIsExactWhateverTheCreationOrder) {
+  Names names = testing::OverflowExampleNames();
   for (int order = 0; order < 2; ++order) {
     if (order == 1) std::reverse(names.begin(), names.end());
     FillKey(names);
     DiagRun run;
     ASSERT_NO_FATAL_FAILURE(RunDiagProgram(run));
-    EXPECT_EQ(Utf8FromWide(run.text), Utf8FromWide(testing::kWorkedExampleReport));
+    EXPECT_EQ(Utf8FromWide(run.text), Utf8FromWide(testing::kOverflowExampleReport));
     EXPECT_EQ(Utf8FromWide(run.title), "Tarnwick 診断");
     EXPECT_EQ(run.owner, nullptr);
     EXPECT_EQ(run.exitCode, 0u);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "diag/tests/fake_overlay_identifier_key.h"
-#include "diag/tests/worked_example.h"
+#include "diag/tests/overflow_example.h"
 
 namespace tarnwick {
 namespace {
@@ -67,8 +67,8 @@ class RecordingDisplay final : public DiagnosticDisplay {
   const FakeOverlayIdentifierKey& key_;
 };
 
-TEST(DiagnosticReport, WorkedExampleIsExactInAnyRegistryOrder) {
-  Names names = testing::WorkedExampleNames();
+TEST(DiagnosticReport, OverflowExampleIsExactInAnyRegistryOrder) {
+  Names names = testing::OverflowExampleNames();
   for (int order = 0; order < 3; ++order) {
     if (order == 1) std::reverse(names.begin(), names.end());
     if (order == 2) std::rotate(names.begin(), names.begin() + 7, names.end());
@@ -76,7 +76,7 @@ TEST(DiagnosticReport, WorkedExampleIsExactInAnyRegistryOrder) {
     RecordingDisplay display(key);
     EXPECT_EQ(RunDiagnosis(key, display), 0);
     ASSERT_EQ(display.boxes.size(), 1u);
-    EXPECT_EQ(Utf8FromWide(display.boxes[0].text), Utf8FromWide(testing::kWorkedExampleReport));
+    EXPECT_EQ(Utf8FromWide(display.boxes[0].text), Utf8FromWide(testing::kOverflowExampleReport));
   }
 }
 
@@ -179,7 +179,7 @@ TEST(DiagnosticProgram, OneBoxAfterTheKeyIsClosedAndTheExitCode) {
        0,
        MB_OK | MB_ICONINFORMATION},
       {"within the slots", some, ERROR_SUCCESS, 0xFFFFFFFF, 0, MB_OK | MB_ICONINFORMATION},
-      {"overflowing", testing::WorkedExampleNames(), ERROR_SUCCESS, 0xFFFFFFFF, 0,
+      {"overflowing", testing::OverflowExampleNames(), ERROR_SUCCESS, 0xFFFFFFFF, 0,
        MB_OK | MB_ICONINFORMATION},
   };
   for (const auto& c : cases) {

@@ -9,7 +9,7 @@
 
 namespace tarnwick::testing {
 
-inline std::vector<WideString> WorkedExampleNames() {
+inline std::vector<WideString> OverflowExampleNames() {
   return {
       WIDE("EncryptedMark"),    WIDE("  Tarnwick"),        WIDE("  DriveC Pinned"),
       WIDE("   CloudA Synced"), WIDE("  CloudB Conflict"), WIDE("   CloudA Error"),
@@ -21,7 +21,7 @@ inline std::vector<WideString> WorkedExampleNames() {
 }
 
 // The box's whole text, every space and line feed significant; no line feed at the end.
-inline const WideString kWorkedExampleReport = WIDE(
+inline const WideString kOverflowExampleReport = WIDE(
     "■ この PC のアイコンオーバーレイ枠\n"
     "\n"
     "Windows は全体で 15 枠しか持っていません。\n"
