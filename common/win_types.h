@@ -9,6 +9,8 @@
 #else
 using HRESULT = std::int32_t;
 using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using UINT = std::uint32_t;
 using COLORREF = std::uint32_t;
 
 inline constexpr HRESULT S_OK = 0;
@@ -24,4 +26,14 @@ inline constexpr DWORD DRIVE_RAMDISK = 6;
 
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+
+inline constexpr LONG ERROR_SUCCESS = 0;
+inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+inline constexpr LONG ERROR_ACCESS_DENIED = 5;
+inline constexpr LONG ERROR_MORE_DATA = 234;
+inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+
+inline constexpr UINT MB_OK = 0x0;
+inline constexpr UINT MB_ICONERROR = 0x10;
+inline constexpr UINT MB_ICONINFORMATION = 0x40;
 #endif
