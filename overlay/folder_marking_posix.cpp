@@ -37,7 +37,8 @@ void FillEntry(DIR* directory, const dirent& found, ListingEntry& entry) {
   // subfolder, as a directory link does on Windows.
   if (found.d_type == DT_UNKNOWN || found.d_type == DT_LNK) {
     struct stat status;
-    isDirectory = fstatat(dirfd(directory), found.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+    isDirectory =
+        fstatat(dirfd(directory), found.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
   }
   entry.dwFileAttributes = isDirectory ? FILE_ATTRIBUTE_DIRECTORY : 0x80;  // FILE_ATTRIBUTE_NORMAL
   const WideString name = WideFromUtf8(found.d_name);
@@ -135,7 +136,8 @@ void PosixFolderMarkingPlatform::UpperCaseInPlace(WideString& text) {
   for (WideChar& unit : text) {
     if (unit >= 0xD800 && unit < 0xE000) continue;  // halves of a pair stay as they are
     const auto upper = locale != nullptr ? towupper_l(unit, locale) : towupper(unit);
-    if (upper <= 0xFFFF && !(upper >= 0xD800 && upper < 0xE000)) unit = static_cast<WideChar>(upper);
+    if (upper <= 0xFFFF && !(upper >= 0xD800 && upper < 0xE000))
+      unit = static_cast<WideChar>(upper);
   }
 }
 

@@ -16,8 +16,9 @@ namespace fs = std::filesystem;
 class PosixFolderMarkingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("tarnwick-posix-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() /
+            ("tarnwick-posix-" + std::to_string(getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
     platform_ = std::make_unique<PosixFolderMarkingPlatform>(

@@ -19,8 +19,14 @@ using testing::HiddenDir;
 
 TEST(MembershipDecision, MalformedPathsAreRefusedBeforeAnySystemCall) {
   const WideChar* const paths[] = {
-      nullptr,          WIDE(""),           WIDE("C"),      WIDE("\\\\server\\share\\folder"),
-      WIDE("\\\\?\\C:\\folder"), WIDE("Data\\x"), WIDE("CC:\\x"), WIDE(":\\x"),
+      nullptr,
+      WIDE(""),
+      WIDE("C"),
+      WIDE("\\\\server\\share\\folder"),
+      WIDE("\\\\?\\C:\\folder"),
+      WIDE("Data\\x"),
+      WIDE("CC:\\x"),
+      WIDE(":\\x"),
   };
   for (const WideChar* path : paths) {
     FakeFolderMarkingPlatform platform;
@@ -115,12 +121,9 @@ TEST(SubfolderScan, PatternGetsOneBackslashAndAStar) {
     const WideChar* pattern;
   };
   const Case cases[] = {
-      {WIDE("C:\\Data"), WIDE("C:\\Data\\*")},
-      {WIDE("C:\\Data\\"), WIDE("C:\\Data\\*")},
-      {WIDE("C:\\"), WIDE("C:\\*")},
-      {WIDE("C:/Data"), WIDE("C:/Data\\*")},
-      {WIDE("C:/Data/"), WIDE("C:/Data/\\*")},
-      {WIDE(""), WIDE("*")},
+      {WIDE("C:\\Data"), WIDE("C:\\Data\\*")}, {WIDE("C:\\Data\\"), WIDE("C:\\Data\\*")},
+      {WIDE("C:\\"), WIDE("C:\\*")},           {WIDE("C:/Data"), WIDE("C:/Data\\*")},
+      {WIDE("C:/Data/"), WIDE("C:/Data/\\*")}, {WIDE(""), WIDE("*")},
   };
   for (const Case& c : cases) {
     FakeFolderMarkingPlatform platform;
@@ -133,7 +136,7 @@ TEST(SubfolderScan, PatternGetsOneBackslashAndAStar) {
 TEST(SubfolderScan, StopsAtTheFirstSubfolderAndSkipsOnlyDotAndDotDot) {
   FakeFolderMarkingPlatform platform;
   int visited = 0;
-  platform.listings[WIDE("C:\\Big\\*")] = {Dir(WIDE(".")),    Dir(WIDE("..")), File(WIDE("f")),
+  platform.listings[WIDE("C:\\Big\\*")] = {Dir(WIDE(".")), Dir(WIDE("..")), File(WIDE("f")),
                                            Dir(WIDE("first")), Dir(WIDE("second"))};
   platform.onOpen = [&](const WideString&) { ++visited; };
   EXPECT_TRUE(ScanForSubfolder(WIDE("C:\\Big"), platform));

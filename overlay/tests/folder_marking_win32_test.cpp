@@ -128,9 +128,8 @@ TEST_F(Win32FolderMarkingTest, TrailingBackslashAndLowerCaseDriveAreListedOnce) 
 }
 
 TEST_F(Win32FolderMarkingTest, MalformedPathsMakeNoSystemCall) {
-  for (const WideChar* path :
-       {static_cast<const WideChar*>(nullptr), L"", L"C", L"\\\\server\\share\\folder",
-        L"\\\\?\\C:\\Windows", L"Windows"}) {
+  for (const WideChar* path : {static_cast<const WideChar*>(nullptr), L"", L"C",
+                               L"\\\\server\\share\\folder", L"\\\\?\\C:\\Windows", L"Windows"}) {
     EXPECT_EQ(DecideMembership(path, spy_, scan_), S_FALSE);
   }
   EXPECT_EQ(spy_.driveTypeCalls, 0);
@@ -161,8 +160,8 @@ TEST_F(Win32FolderMarkingTest, BadPathPointerFaultsInsideTheGuardAndGivesNoBadge
   // A path whose first units are readable and whose rest lies on an inaccessible page: the fault
   // comes from inside KERNEL32, after the drive type was asked.
   const DWORD page = 4096;
-  auto* pages = static_cast<char*>(
-      VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  auto* pages =
+      static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
   ASSERT_NE(pages, nullptr);
   DWORD old = 0;
   ASSERT_TRUE(VirtualProtect(pages + page, page, PAGE_NOACCESS, &old));

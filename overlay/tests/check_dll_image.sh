@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Tarnwick.dll as a file, read by independent tools (no Wine): exactly the four exports with
+# ordinals 1-4 and the name "Tarnwick.dll", only system DLLs among the imports, and the built-in
+# icon group 1 (language 1033) whose six images are byte for byte those of the default badge file.
+#   check_dll_image.sh DLL DEFAULT_BADGE_ICO
+set -euo pipefail
+dll=$1
+ico=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+objdump=x86_64-w64-mingw32-objdump
+"$objdump" -p "$dll" >"$work/headers"
+grep -q '^Name .*Tarnwick\.dll' "$work/headers" || fail "export name is not Tarnwick.dll"
+sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' "$work/headers" | grep -E '^\s+\[' \
+  | sed -E 's/^\s+\[\s*([0-9]+)\]\s+//' >"$work/exports"
+printf '%s\n' DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer \
+  | diff - "$work/exports" || fail "exports differ"
+sed -n '/Export Address Table/,/Ordinal\/Name Pointer/p' "$work/headers" \
+  | grep -cE '\+base\[\s*[1-4]\]' | grep -qx 4 || fail "ordinals are not 1 to 4"
+grep -E 'Ordinal Base' "$work/headers" | grep -qE '\b1$' || fail "ordinal base is not 1"
+
+system_dlls='^(ADVAPI32|KERNEL32|msvcrt|ole32|OLEAUT32|USER32|GDI32|SHELL32|api-ms-win-[a-z0-9-]+)\.dll$'
+grep 'DLL Name:' "$work/headers" | awk '{print $3}' >"$work/imports"
+if grep -viE "$system_dlls" "$work/imports"; then fail "imports a DLL that is not a system DLL"; fi
+
+wrestool -l "$dll" >"$work/resources"
+grep -q -- "--type=14 --name=1 --language=1033" "$work/resources" || fail "no icon group 1/1033"
+[[ $(grep -c -- '--type=3 ' "$work/resources") -eq 6 ]] || fail "not six icon images"
+# Icon index 0 names the first icon group: it must be group 1.
+first_group=$(grep -- '--type=14 ' "$work/resources" | head -n 1)
+[[ $first_group == *"--type=14 --name=1 "* ]] || fail "the first icon group is not group 1"
+
+# The images in the file: 6-byte header, 16-byte entries (size at 8, offset at 12).
+count=$(od -An -tu2 -j4 -N2 "$ico" | tr -d ' ')
+[[ $count -eq 6 ]] || fail "default badge file holds $count images"
+for i in $(seq 1 6); do
+  entry=$((6 + 16 * (i - 1)))
+  size=$(od -An -tu4 -j$((entry + 8)) -N4 "$ico" | tr -d ' ')
+  offset=$(od -An -tu4 -j$((entry + 12)) -N4 "$ico" | tr -d ' ')
+  dd if="$ico" of="$work/file-$i" bs=1 skip="$offset" count="$size" status=none
+  wrestool -x --raw --type=3 --name="$i" "$dll" >"$work/dll-$i"
+  cmp -s "$work/file-$i" "$work/dll-$i" || fail "icon image $i differs from the default badge file"
+done
+echo "Tarnwick.dll: 4 exports (ordinals 1-4), system imports only, 6 icon images equal to the file"
