@@ -14,7 +14,9 @@ TEST(WideText, Utf8RoundTripKeepsEveryCodeUnit) {
 }
 
 TEST(WideText, BrokenUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(WideFromUtf8("a\xE3\x83z"), WideString(WIDE("a\uFFFD\uFFFDz")).substr(0, 3) + WIDE("z"));
+  // A cut-off sequence: its lead and its lone continuation byte each become U+FFFD.
+  const WideString expected = {WIDE('a'), 0xFFFD, 0xFFFD, WIDE('z')};
+  EXPECT_EQ(WideFromUtf8("a\xE3\x83z"), expected);
   EXPECT_EQ(Utf8FromWide(WideString(1, static_cast<WideChar>(0xDC00))), "\xEF\xBF\xBD");
 }
 
