@@ -13,7 +13,22 @@
 #include <thread>
 #include <vector>
 
+#include "common/tests/win32_test_support.h"
+
 namespace {
+
+using tarnwick::testing::ComPtr;
+using tarnwick::testing::ReadRegistryString;
+using tarnwick::testing::RegistryKeyExists;
+using tarnwick::testing::RegistryString;
+using tarnwick::testing::RunAndWait;
+using ScopedEnvironment = tarnwick::testing::ScopedEnvironmentVariable;
+
+std::wstring DllPath() { return tarnwick::testing::WindowsPathFromEnvironment("TARNWICK_DLL"); }
+
+DWORD Regsvr32(const std::wstring& switches) {
+  return RunAndWait(L"regsvr32.exe /s " + switches + L" \"" + DllPath() + L"\"");
+}
 
 constexpr wchar_t kClassIdString[] = L"{493A8F22-3B3F-43E4-BF53-725A89A44434}";
 constexpr CLSID kClassId = {
@@ -23,107 +38,6 @@ constexpr wchar_t kOverlayKey[] =
     L"  Tarnwick";
 const std::wstring kClassKey = std::wstring(L"CLSID\\") + kClassIdString;
 const std::wstring kServerKey = kClassKey + L"\\InProcServer32";
-
-template <class T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ~ComPtr() { reset(); }
-  T* get() const { return pointer_; }
-  T* operator->() const { return pointer_; }
-  void** put() {
-    reset();
-    return reinterpret_cast<void**>(&pointer_);
-  }
-  void reset() {
-    if (pointer_ != nullptr) pointer_->Release();
-    pointer_ = nullptr;
-  }
-  T* release() { return std::exchange(pointer_, nullptr); }
-
- private:
-  T* pointer_ = nullptr;
-};
-
-// The build passes the DLL's path as a Linux path; Wine shows "/" as drive Z:.
-std::wstring DllPath() {
-  const char* path = std::getenv("TARNWICK_DLL");
-  if (path == nullptr) return {};
-  std::wstring windows = path[0] == '/' ? L"Z:" : L"";
-  for (const char* c = path; *c; ++c)
-    windows.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
-  return windows;
-}
-
-DWORD Run(const std::wstring& commandLine) {
-  std::wstring mutableLine = commandLine;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return 0xFFFFFFFF;
-  }
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD exitCode = 0xFFFFFFFE;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return exitCode;
-}
-
-DWORD Regsvr32(const std::wstring& switches) {
-  return Run(L"regsvr32.exe /s " + switches + L" \"" + DllPath() + L"\"");
-}
-
-struct RegistryString {
-  LONG status = ERROR_FILE_NOT_FOUND;
-  DWORD type = 0;
-  DWORD bytes = 0;
-  std::wstring text;
-};
-
-RegistryString ReadString(HKEY hive, const std::wstring& key, const wchar_t* name) {
-  RegistryString result;
-  HKEY opened = nullptr;
-  result.status = RegOpenKeyExW(hive, key.c_str(), 0, KEY_READ, &opened);
-  if (result.status != ERROR_SUCCESS) return result;
-  wchar_t buffer[1024] = {};
-  result.bytes = sizeof(buffer) - sizeof(wchar_t);
-  result.status = RegQueryValueExW(opened, name, nullptr, &result.type,
-                                   reinterpret_cast<BYTE*>(buffer), &result.bytes);
-  RegCloseKey(opened);
-  result.text = buffer;
-  return result;
-}
-
-bool KeyExists(HKEY hive, const std::wstring& key) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(hive, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-  RegCloseKey(opened);
-  return true;
-}
-
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
-    wchar_t old[32768];
-    const DWORD length = GetEnvironmentVariableW(name, old, 32768);
-    hadValue_ = length > 0 && length < 32768;
-    if (hadValue_) old_ = old;
-    SetEnvironmentVariableW(name, value);
-  }
-  ~ScopedEnvironment() {
-    SetEnvironmentVariableW(name_.c_str(), hadValue_ ? old_.c_str() : nullptr);
-  }
-
- private:
-  std::wstring name_;
-  std::wstring old_;
-  bool hadValue_ = false;
-};
 
 std::wstring TempFolder(const wchar_t* name) {
   wchar_t temp[MAX_PATH];
@@ -146,7 +60,7 @@ class OverlayDllTest : public ::testing::Test {
 
   // As Explorer does: the CLSID from the overlay entry, then COM activation.
   void CreateOverlay(ComPtr<IShellIconOverlayIdentifier>& overlay) {
-    const RegistryString entry = ReadString(HKEY_LOCAL_MACHINE, kOverlayKey, nullptr);
+    const RegistryString entry = ReadRegistryString(HKEY_LOCAL_MACHINE, kOverlayKey, nullptr);
     ASSERT_EQ(entry.status, ERROR_SUCCESS);
     CLSID classId;
     ASSERT_EQ(CLSIDFromString(entry.text.c_str(), &classId), S_OK);
@@ -190,7 +104,7 @@ TEST_F(OverlayDllTest, RegistrationWritesExactlyTheFourValuesAgainAndAgain) {
         {HKEY_LOCAL_MACHINE, kOverlayKey, nullptr, kClassIdString},
     };
     for (const Expected& value : values) {
-      const RegistryString read = ReadString(value.hive, value.key, value.name);
+      const RegistryString read = ReadRegistryString(value.hive, value.key, value.name);
       EXPECT_EQ(read.status, ERROR_SUCCESS) << value.key;
       EXPECT_EQ(read.type, static_cast<DWORD>(REG_SZ));
       EXPECT_EQ(_wcsicmp(read.text.c_str(), value.text.c_str()), 0) << read.text;
@@ -198,18 +112,18 @@ TEST_F(OverlayDllTest, RegistrationWritesExactlyTheFourValuesAgainAndAgain) {
     }
   }
   // Exactly two spaces: one space, or three, is another handler.
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE,
-                         L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                         L"ShellIconOverlayIdentifiers\\ Tarnwick"));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE,
-                         L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-                         L"ShellIconOverlayIdentifiers\\Tarnwick"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE,
+                                 L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                                 L"ShellIconOverlayIdentifiers\\ Tarnwick"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE,
+                                 L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                                 L"ShellIconOverlayIdentifiers\\Tarnwick"));
 }
 
 TEST_F(OverlayDllTest, UnregistrationRemovesEverythingAndAlwaysSucceeds) {
   EXPECT_EQ(Regsvr32(L"/u"), 0u);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kOverlayKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey));
   EXPECT_EQ(Regsvr32(L"/u"), 0u);  // nothing registered: still success
   ComPtr<IShellIconOverlayIdentifier> overlay;
   EXPECT_EQ(CoCreateInstance(kClassId, nullptr, CLSCTX_INPROC_SERVER,
@@ -234,7 +148,8 @@ TEST_F(OverlayDllTest, RefusedWriteStopsRegistrationWithItsStatus) {
   ASSERT_NE(registerServer, nullptr);
   EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
   // The writes before the refused one stay.
-  EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kServerKey, L"ThreadingModel").text, L"Apartment");
+  EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, L"ThreadingModel").text,
+            L"Apartment");
   EXPECT_NE(Regsvr32(L""), 0u);
 
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, parent.c_str());
@@ -263,8 +178,8 @@ TEST_F(OverlayDllTest, DllWhosePathDoesNotFitIsNotRegisteredAtAll) {
       reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
   ASSERT_NE(registerServer, nullptr);
   EXPECT_TRUE(FAILED(registerServer()));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kOverlayKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey));
   FreeLibrary(module);
   DeleteFileW(copy.c_str());
   for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(it->c_str());
