@@ -1,0 +1,64 @@
+#include <windows.h>
+
+#include <limits>
+
+#include "badge/icon_file.h"
+#include "common/unique_handle.h"
+
+namespace tarnwick {
+namespace {
+
+class Win32FileSink final : public FileSink {
+ public:
+  bool Open(const WideChar* path) {
+    file_.reset(
+        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file_);
+  }
+
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    while (size > 0) {
+      const DWORD chunk = static_cast<DWORD>(
+          size < std::numeric_limits<DWORD>::max() ? size : std::numeric_limits<DWORD>::max());
+      DWORD written = 0;
+      if (!WriteFile(file_.get(), data, chunk, &written, nullptr) || written == 0) return false;
+      data += written;
+      size -= written;
+    }
+    return true;
+  }
+
+  bool Close() override { return CloseHandle(file_.release()) != FALSE; }
+
+ private:
+  UniqueKernelHandle file_;
+};
+
+class Win32IconFileSystem final : public IconFileSystem {
+ public:
+  // The sink exists before the file does, so no allocation can fail with the file made.
+  std::unique_ptr<FileSink> CreateNew(const WideChar* path) override {
+    auto sink = std::make_unique<Win32FileSink>();
+    if (!sink->Open(path)) return nullptr;
+    return sink;
+  }
+
+  // A target that someone holds open without delete sharing cannot be replaced: the call fails
+  // and the old file stays whole.
+  bool Replace(const WideChar* from, const WideChar* to) noexcept override {
+    return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+  }
+
+  void Remove(const WideChar* path) noexcept override { DeleteFileW(path); }
+
+  std::uint32_t ProcessId() noexcept override { return GetCurrentProcessId(); }
+};
+
+}  // namespace
+
+IconFileSystem& SystemIconFileSystem() {
+  static Win32IconFileSystem fileSystem;
+  return fileSystem;
+}
+
+}  // namespace tarnwick
