@@ -15,12 +15,13 @@ if(TARNWICK_SANITIZE AND NOT WIN32)
 endif()
 
 # Every test program runs natively, or under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
-# Test cases are listed when ctest starts (PRE_TEST), so building never needs Wine.
+# Test cases are listed when ctest starts (PRE_TEST), so building never needs Wine. PROPERTIES are
+# further ctest properties of every case (a RESOURCE_LOCK for tests that share machine state).
 function(tarnwick_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main)
   tarnwick_compile_options(${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 120)
+                       PROPERTIES TIMEOUT 120 ${T_PROPERTIES})
 endfunction()
