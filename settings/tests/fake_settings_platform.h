@@ -60,10 +60,8 @@ class FakeSettingsPlatform final : public SettingsPlatform {
   std::vector<IconWrite> writes;
   std::vector<ShownMessage> messages;
   std::vector<Execution> executions;
-  int queries = 0;
 
   bool QuerySettingValue(const WideChar* name, DWORD& type, DWORD& data) override {
-    ++queries;
     if (!keyExists) return false;
     const auto found = values.find(name);
     if (found == values.end()) return false;

@@ -1,8 +1,10 @@
-// TarnwickSettings.exe started as a user or a script would start it, in the test prefix.
+// TarnwickSettings.exe started as a user or a script would start it, and the settings it reads,
+// on the real registry and file system of the test prefix.
 
 #include <gtest/gtest.h>
 
 #include "badge/badge.h"
+#include "settings/settings_store.h"
 #include "settings/settings_window.h"
 #include "settings/tests/win32_test_support.h"
 
@@ -18,6 +20,7 @@ using testing::ScratchFolder;
 using testing::SettingsProcess;
 using testing::StoredSettingDword;
 using testing::StoreSettingDword;
+using testing::StoreSettingValue;
 
 constexpr DWORD kExitTimeoutMs = 20000;
 
@@ -36,6 +39,37 @@ class SettingsProgramTest : public ::testing::Test {
   ScratchFolder appData_{L"appdata"};
   ScopedAppData appDataVariable_{appData_.path().c_str()};
 };
+
+TEST_F(SettingsProgramTest, TheRegistryReadsAsTheDefaultForAnythingButAFourByteDword) {
+  const struct {
+    const char* why;
+    void (*store)();
+    COLORREF color;
+    bool outline;
+  } cases[] = {
+      {"no key", [] {}, DefaultBadgeColor, true},
+      {"colour as a string",
+       [] { StoreSettingValue(L"BadgeColor", REG_SZ, L"255", sizeof(L"255")); }, DefaultBadgeColor,
+       true},
+      {"outline 2", [] { StoreSettingDword(L"BadgeOutline", 2); }, DefaultBadgeColor, true},
+      {"outline 0", [] { StoreSettingDword(L"BadgeOutline", 0); }, DefaultBadgeColor, false},
+      {"top byte kept", [] { StoreSettingDword(L"BadgeColor", 0x7F0000FF); }, 0x7F0000FF, true},
+      {"8-byte values",
+       [] {
+         const DWORD red[2] = {0x000000FF, 0};
+         const DWORD off[2] = {0, 0};
+         StoreSettingValue(L"BadgeColor", REG_DWORD, red, sizeof(red));
+         StoreSettingValue(L"BadgeOutline", REG_QWORD, off, sizeof(off));
+       },
+       DefaultBadgeColor, true},
+  };
+  for (const auto& c : cases) {
+    testing::DeleteSettingsKey();
+    c.store();
+    EXPECT_EQ(ReadBadgeColor(), c.color) << c.why;
+    EXPECT_EQ(ReadBadgeOutline(), c.outline) << c.why;
+  }
+}
 
 TEST_F(SettingsProgramTest, WriteicoUserWithNothingStoredWritesTheDefaultBadge) {
   const Bytes expected = ReferenceIcon(DefaultBadgeColor, true);
@@ -94,6 +128,18 @@ TEST_F(SettingsProgramTest, FailuresEndWithExitCode1AndCreateNothing) {
     EXPECT_EQ(Run(L"/writeico user"), 1u);
   }
   EXPECT_FALSE(PathExists(appData_ / L"Tarnwick"));
+
+  // A badge.ico held open without sharing, as a reader may, is not replaced, and is kept whole.
+  ASSERT_TRUE(CreateDirectoryW((appData_ / L"Tarnwick").c_str(), nullptr));
+  const Bytes old = {'o', 'l', 'd'};
+  testing::WriteFileBytes(UserIcon(), old);
+  const HANDLE lock = CreateFileW(UserIcon().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Run(L"/writeico user"), 1u);
+  CloseHandle(lock);
+  EXPECT_EQ(ReadFileBytes(UserIcon()), old);
+  testing::RemoveTree(appData_ / L"Tarnwick");
 
   // The folder's name is taken by a file: it cannot be made, so the icon cannot be written.
   testing::WriteFileBytes(appData_ / L"Tarnwick", {'x'});

@@ -13,7 +13,6 @@
 namespace tarnwick {
 namespace {
 
-using testing::Bytes;
 using testing::ClassName;
 using testing::PathExists;
 using testing::ReadFileBytes;
@@ -27,7 +26,6 @@ using testing::WindowText;
 
 constexpr DWORD kTimeoutMs = 15000;
 constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kGrey = RGB(128, 128, 128);
 
 // The presets, restated here so the test does not take the program's word for them.
@@ -74,8 +72,6 @@ class Capture {
     const std::uint32_t pixel = pixels_.at(static_cast<std::size_t>(y * width_ + x));
     return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
   }
-  int width() const { return width_; }
-  int height() const { return height_; }
 
  private:
   int width_ = 0;
@@ -83,12 +79,10 @@ class Capture {
   std::vector<std::uint32_t> pixels_;
 };
 
+// AlphaBlend may round where the expectation truncates.
 bool Near(COLORREF a, COLORREF b) {
   for (int shift : {0, 8, 16}) {
-    if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
-        2) {
-      return false;
-    }
+    if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 2) return false;
   }
   return true;
 }
@@ -244,11 +238,6 @@ TEST_F(SettingsWindowTest, WithNothingStoredTheDefaultIsRingedCheckedAndPreviewe
   EXPECT_EQ(RingedSwatch(shot), 0);
   EXPECT_EQ(CheckState(), BST_CHECKED);
   EXPECT_EQ(PreviewMismatches(shot, kSwatch0, true), 0);
-  EXPECT_EQ(shot.At(5, 5), kWhite);
-  for (int i = 0; i < 16; ++i) {
-    const Point corner = SwatchCorner(i);
-    EXPECT_NE(shot.At(corner.x + 17, corner.y + 17), kWhite) << "swatch " << i << " is filled";
-  }
   EXPECT_EQ(shot.At(SwatchCorner(0).x + 17, SwatchCorner(0).y + 17), kSwatch0);
   EXPECT_EQ(shot.At(SwatchCorner(8).x + 17, SwatchCorner(8).y + 17), kSwatch8);
 }
