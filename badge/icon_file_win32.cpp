@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <limits>
+#include <new>
+#include <string>
 
 #include "badge/icon_file.h"
 #include "common/unique_handle.h"
@@ -8,11 +10,21 @@
 namespace tarnwick {
 namespace {
 
+// A plain path of MAX_PATH units or more is refused by these calls, and the temporary name beside
+// a target is up to 22 units longer than the target, so a badge path from a long %APPDATA% could
+// not be written. Fully qualified drive paths that long are given in the \\?\ form, which lifts
+// the limit; they come normalised from the caller, as that form requires.
+std::wstring WithoutPathLimit(const WideChar* path) {
+  std::wstring text(path);
+  if (text.size() >= MAX_PATH && text[1] == L':' && text[2] == L'\\') text.insert(0, L"\\\\?\\");
+  return text;
+}
+
 class Win32FileSink final : public FileSink {
  public:
   bool Open(const WideChar* path) {
-    file_.reset(
-        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_.reset(CreateFileW(WithoutPathLimit(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file_);
   }
 
@@ -46,10 +58,21 @@ class Win32IconFileSystem final : public IconFileSystem {
   // A target that someone holds open without delete sharing cannot be replaced: the call fails
   // and the old file stays whole.
   bool Replace(const WideChar* from, const WideChar* to) noexcept override {
-    return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    try {
+      return MoveFileExW(WithoutPathLimit(from).c_str(), WithoutPathLimit(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING) != FALSE;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
   }
 
-  void Remove(const WideChar* path) noexcept override { DeleteFileW(path); }
+  void Remove(const WideChar* path) noexcept override {
+    try {
+      DeleteFileW(WithoutPathLimit(path).c_str());
+    } catch (const std::bad_alloc&) {
+      // The temporary file stays behind under its own name; the target is untouched.
+    }
+  }
 
   std::uint32_t ProcessId() noexcept override { return GetCurrentProcessId(); }
 };

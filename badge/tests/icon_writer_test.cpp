@@ -234,6 +234,22 @@ TEST(WriteBadgeIcon, RunningOutOfMemoryAnywhereKeepsThePreviousFile) {
   EXPECT_EQ(ReadBytes(path), ExpectedFile(DefaultBadgeColor, true, BadgeIconSizes));
 }
 
+// Windows refuses plain paths of MAX_PATH (260) units or more, and the temporary name beside the
+// target is longer than the target; a target of 250 units must still be written.
+TEST(WriteBadgeIcon, WritesTargetsCloseToTheWindowsPathLimit) {
+  ScratchFolder folder;
+  const std::size_t scratchLength = WidePath(folder.path()).size();
+  ASSERT_LT(scratchLength, 200u);
+  const fs::path deep = folder.path() / std::string(250 - scratchLength - 11, 'd');
+  fs::create_directories(deep);
+  const auto path = deep / "badge.ico";
+  ASSERT_EQ(WidePath(path).size(), 250u);
+  const int sizes[] = {16};
+  ASSERT_TRUE(WriteBadgeIcon(WidePath(path).c_str(), DefaultBadgeColor, true, sizes));
+  EXPECT_EQ(ReadBytes(path), ExpectedFile(DefaultBadgeColor, true, sizes));
+  EXPECT_EQ(FolderContents(deep), std::vector<std::string>{"badge.ico"});
+}
+
 TEST(WriteBadgeIcon, RefusesBadSizesMissingFoldersAndFolderTargetsWithoutTouchingAnything) {
   ScratchFolder folder;
   const auto existing = folder.path() / "badge.ico";
