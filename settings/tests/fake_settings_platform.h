@@ -66,8 +66,9 @@ class FakeSettingsPlatform final : public SettingsPlatform {
     const auto found = values.find(name);
     if (found == values.end()) return false;
     type = found->second.type;
-    if (found->second.bytes.size() > sizeof(data)) return false;  // ERROR_MORE_DATA
-    std::memcpy(&data, found->second.bytes.data(), found->second.bytes.size());
+    const std::vector<unsigned char>& bytes = found->second.bytes;
+    if (bytes.size() > sizeof(data)) return false;  // ERROR_MORE_DATA
+    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<unsigned char*>(&data));
     return true;
   }
 
