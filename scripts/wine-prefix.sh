@@ -72,6 +72,13 @@ Windows Registry Editor Version 5.00
 "MS Shell Dlg"="Tahoma"
 REG
   wine regedit /S "$(winepath -w "$state/prefix.reg" 2>/dev/null 9>&-)" >/dev/null 2>&1 9>&- </dev/null
+  # Buttons without a font of their own draw in "System", captions in bold Tahoma; neither has
+  # Japanese glyphs here. Linked to the IPA face, as Windows links its UI fonts, they show it.
+  local face
+  for face in System "Tahoma Bold"; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$face" /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f >/dev/null 2>&1 9>&- </dev/null
+  done
   # The server reads the drive types only when it starts.
   wineserver -k >/dev/null 2>&1 9>&- || true
   wineserver -w 9>&- || true
