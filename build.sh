@@ -8,9 +8,8 @@ configure_and_build windows
 
 rm -rf dist
 mkdir -p dist
-for file in build/windows/overlay/Tarnwick.dll build/windows/settings/TarnwickSettings.exe \
-            build/windows/diag/TarnwickDiag.exe; do
-  if [[ -f $file ]]; then cp "$file" dist/; fi
-done
+cp build/windows/overlay/Tarnwick.dll build/windows/settings/TarnwickSettings.exe \
+   build/windows/diag/TarnwickDiag.exe build/windows/installer/Tarnwick-*-setup.exe \
+   build/windows/installer/Tarnwick-*-win64.zip dist/
 
 scripts/smoke.sh

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang-format googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  wine wine64 xvfb xdotool x11-utils icoutils imagemagick nsis zip
+  wine wine64 xvfb xdotool x11-utils icoutils imagemagick nsis
   fonts-wine fonts-ipafont-gothic
 )
 

@@ -1,0 +1,147 @@
+; The Tarnwick installer: 64-bit only, machine-wide, Japanese.
+; makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DBINARIES=dir -DOUTFILE=setup.exe tarnwick.nsi
+
+Unicode true
+Target amd64-unicode
+ManifestDPIAware true
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include x64.nsh
+!include FileFunc.nsh
+
+!define PRODUCT "Tarnwick"
+!define PUBLISHER "Tarnwick Project"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick"
+!define SETTINGS_LINK "Tarnwick 設定.lnk"
+!define DIAG_LINK "Tarnwick 診断.lnk"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION}"
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1041 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1041 "FileDescription" "${PRODUCT} セットアップ"
+VIAddVersionKey /LANG=1041 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1041 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
+
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "エクスプローラーを再起動してバッジを表示する"
+!define MUI_FINISHPAGE_RUN_FUNCTION RestartExplorer
+!define MUI_FINISHPAGE_RUN_NOTCHECKED
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_UNPAGE_FINISH
+!insertmacro MUI_LANGUAGE "Japanese"
+
+; Explorer loads overlay handlers and their icons only when it starts.
+Function RestartExplorer
+  nsExec::Exec 'cmd.exe /c taskkill /f /im explorer.exe & start explorer.exe'
+  Pop $0
+FunctionEnd
+
+Function .onInit
+  ${IfNot} ${RunningX64}
+    MessageBox MB_ICONSTOP|MB_OK "Tarnwick は 64 ビット版の Windows 専用です。" /SD IDOK
+    Abort
+  ${EndIf}
+  SetRegView 64
+  SetShellVarContext all
+FunctionEnd
+
+Function un.onInit
+  SetRegView 64
+  SetShellVarContext all
+FunctionEnd
+
+; A DLL that Explorer has loaded cannot be replaced or deleted, but it can be renamed: move it
+; aside and let Windows delete it at the next restart.
+!macro MoveAsideLoadedDll un
+Function ${un}MoveAsideLoadedDll
+  IfFileExists "$INSTDIR\Tarnwick.dll" 0 done
+  Delete "$INSTDIR\Tarnwick.dll.old"
+  ClearErrors
+  Delete "$INSTDIR\Tarnwick.dll"
+  IfErrors 0 done
+  Rename "$INSTDIR\Tarnwick.dll" "$INSTDIR\Tarnwick.dll.old"
+  Delete /REBOOTOK "$INSTDIR\Tarnwick.dll.old"
+  done:
+FunctionEnd
+!macroend
+!insertmacro MoveAsideLoadedDll ""
+!insertmacro MoveAsideLoadedDll "un."
+
+Section "Tarnwick" SectionMain
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  ; An upgrade: the old handler leaves the registry before its file is replaced.
+  IfFileExists "$INSTDIR\Tarnwick.dll" 0 +2
+    ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\Tarnwick.dll"'
+  Call MoveAsideLoadedDll
+
+  File "${BINARIES}\Tarnwick.dll"
+  File "${BINARIES}\TarnwickSettings.exe"
+  File "${BINARIES}\TarnwickDiag.exe"
+  File "${BINARIES}\README.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  ; The 64-bit regsvr32: this installer is a 64-bit process, so $SYSDIR is not redirected.
+  ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\Tarnwick.dll"' $0
+  ${If} $0 != 0
+    MessageBox MB_ICONEXCLAMATION|MB_OK "Tarnwick.dll を登録できませんでした（コード $0）。" /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
+
+  CreateDirectory "$SMPROGRAMS\Tarnwick"
+  CreateShortcut "$SMPROGRAMS\Tarnwick\${SETTINGS_LINK}" "$INSTDIR\TarnwickSettings.exe"
+  CreateShortcut "$SMPROGRAMS\Tarnwick\${DIAG_LINK}" "$INSTDIR\TarnwickDiag.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Tarnwick"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tarnwick.dll,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Section "Uninstall"
+  ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\Tarnwick.dll"'
+  Call un.MoveAsideLoadedDll
+  Delete "$INSTDIR\TarnwickSettings.exe"
+  Delete "$INSTDIR\TarnwickDiag.exe"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir /REBOOTOK "$INSTDIR"
+
+  Delete "$SMPROGRAMS\Tarnwick\${SETTINGS_LINK}"
+  Delete "$SMPROGRAMS\Tarnwick\${DIAG_LINK}"
+  RMDir "$SMPROGRAMS\Tarnwick"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ; The user's colour and badge.ico are theirs: removed only when asked (never in silent mode).
+  MessageBox MB_ICONQUESTION|MB_YESNO|MB_DEFBUTTON2 \
+    "バッジの色の設定と badge.ico も削除しますか？" /SD IDNO IDNO keep
+    SetShellVarContext current
+    DeleteRegKey HKCU "Software\Tarnwick"
+    Delete "$APPDATA\Tarnwick\badge.ico"
+    RMDir "$APPDATA\Tarnwick"
+    SetShellVarContext all
+  keep:
+
+  IfRebootFlag 0 +2
+    MessageBox MB_ICONINFORMATION|MB_OK "エクスプローラーが使用中のファイルは、次回の Windows 再起動時に削除されます。" /SD IDOK
+SectionEnd

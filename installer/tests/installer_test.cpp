@@ -1,0 +1,199 @@
+// The release installer under Windows (Wine in the test prefix): silent install, upgrade in place,
+// silent uninstall that keeps the user's settings, and a DLL still in use at uninstall.
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/tests/win32_test_support.h"
+
+namespace tarnwick::testing {
+namespace {
+
+constexpr wchar_t kClassKey[] = L"CLSID\\{493A8F22-3B3F-43E4-BF53-725A89A44434}";
+constexpr wchar_t kServerKey[] = L"CLSID\\{493A8F22-3B3F-43E4-BF53-725A89A44434}\\InProcServer32";
+constexpr wchar_t kOverlayKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellIconOverlayIdentifiers\\"
+    L"  Tarnwick";
+constexpr wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick";
+constexpr CLSID kClassId = {
+    0x493a8f22, 0x3b3f, 0x43e4, {0xbf, 0x53, 0x72, 0x5a, 0x89, 0xa4, 0x44, 0x34}};
+
+std::wstring KnownFolder(REFKNOWNFOLDERID folder) {
+  PWSTR path = nullptr;
+  if (FAILED(SHGetKnownFolderPath(folder, 0, nullptr, &path))) return {};
+  std::wstring result = path;
+  CoTaskMemFree(path);
+  return result;
+}
+
+class InstallerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setup_ = WindowsPathFromEnvironment("TARNWICK_SETUP");
+    ASSERT_FALSE(setup_.empty()) << "TARNWICK_SETUP is not set";
+    installDir_ = KnownFolder(FOLDERID_ProgramFiles) + L"\\Tarnwick";
+    shortcuts_ = KnownFolder(FOLDERID_CommonPrograms) + L"\\Tarnwick";
+    Uninstall();  // whatever an earlier case left
+  }
+  void TearDown() override { Uninstall(); }
+
+  void Install() { ASSERT_EQ(RunAndWait(L"\"" + setup_ + L"\" /S"), 0u); }
+
+  // The uninstaller copies itself away and returns at once: wait for its work to show.
+  void Uninstall() {
+    const std::wstring uninstaller = installDir_ + L"\\uninstall.exe";
+    if (!FileExists(uninstaller)) return;
+    ASSERT_EQ(RunAndWait(L"\"" + uninstaller + L"\" /S"), 0u);
+    for (int i = 0; i < 300 && (FileExists(uninstaller) ||
+                                RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+         ++i) {
+      Sleep(100);
+    }
+    ASSERT_FALSE(FileExists(uninstaller)) << "the uninstaller did not finish";
+  }
+
+  std::wstring Installed(const wchar_t* name) const { return installDir_ + L"\\" + name; }
+
+  void ExpectInstalled() {
+    for (const wchar_t* file : {L"Tarnwick.dll", L"TarnwickSettings.exe", L"TarnwickDiag.exe",
+                                L"README.txt", L"uninstall.exe"}) {
+      EXPECT_TRUE(FileExists(Installed(file))) << file;
+    }
+    // The same four values regsvr32 writes, pointing at the installed DLL.
+    EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, kClassKey, nullptr).text, L"Tarnwick Overlay");
+    EXPECT_EQ(_wcsicmp(ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, nullptr).text.c_str(),
+                       Installed(L"Tarnwick.dll").c_str()),
+              0);
+    EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, L"ThreadingModel").text,
+              L"Apartment");
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kOverlayKey, nullptr).text,
+              L"{493A8F22-3B3F-43E4-BF53-725A89A44434}");
+
+    EXPECT_TRUE(FileExists(shortcuts_ + L"\\Tarnwick 設定.lnk"));
+    EXPECT_TRUE(FileExists(shortcuts_ + L"\\Tarnwick 診断.lnk"));
+
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName").text,
+              L"Tarnwick");
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher").status,
+              ERROR_SUCCESS);
+    EXPECT_FALSE(
+        ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion").text.empty());
+    EXPECT_NE(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString")
+                  .text.find(L"uninstall.exe"),
+              std::wstring::npos);
+    DWORD size = 0;
+    DWORD bytes = sizeof(size);
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize", RRF_RT_REG_DWORD,
+                           nullptr, &size, &bytes),
+              ERROR_SUCCESS);
+    EXPECT_GT(size, 100u);  // kilobytes
+  }
+
+  void ExpectComServesTheBadge() {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+      ComPtr<IShellIconOverlayIdentifier> overlay;
+      ASSERT_EQ(CoCreateInstance(kClassId, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IShellIconOverlayIdentifier, overlay.put()),
+                S_OK);
+      wchar_t temp[MAX_PATH];
+      GetTempPathW(MAX_PATH, temp);
+      const std::wstring leaf = std::wstring(temp) + L"installer-leaf";
+      CreateDirectoryW(leaf.c_str(), nullptr);
+      EXPECT_EQ(overlay->IsMemberOf(leaf.c_str(), FILE_ATTRIBUTE_DIRECTORY), S_OK);
+      RemoveDirectoryW(leaf.c_str());
+    }
+    CoUninitialize();
+  }
+
+  std::wstring setup_;
+  std::wstring installDir_;
+  std::wstring shortcuts_;
+};
+
+TEST_F(InstallerTest, SilentInstallRegistersTheHandlerAndAddsShortcutsAndUninstallEntry) {
+  Install();
+  ExpectInstalled();
+  ExpectComServesTheBadge();
+}
+
+TEST_F(InstallerTest, InstallingOverAnInstallUpgradesItInPlace) {
+  Install();
+  // A damaged file from the older install is replaced; the registration points at the new one.
+  HANDLE file = CreateFileW(Installed(L"TarnwickDiag.exe").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  // Explorer holds the old handler loaded: the upgrade must still put the new one in place.
+  HMODULE loaded = LoadLibraryW(Installed(L"Tarnwick.dll").c_str());
+  ASSERT_NE(loaded, nullptr);
+  Install();
+  ExpectInstalled();
+  EXPECT_TRUE(FileExists(Installed(L"Tarnwick.dll.old")));
+  FreeLibrary(loaded);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(
+      GetFileAttributesExW(Installed(L"TarnwickDiag.exe").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_GT(data.nFileSizeLow, 10000u);
+  ExpectComServesTheBadge();
+}
+
+TEST_F(InstallerTest, SilentUninstallRemovesEverythingButTheUsersSettings) {
+  Install();
+  // The user's own choice and icon, as the settings program leaves them.
+  HKEY settings = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Tarnwick", 0, nullptr, 0, KEY_WRITE,
+                            nullptr, &settings, nullptr),
+            ERROR_SUCCESS);
+  const DWORD color = 0x000000FF;
+  RegSetValueExW(settings, L"BadgeColor", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&color), 4);
+  RegCloseKey(settings);
+  const std::wstring userIcon = KnownFolder(FOLDERID_RoamingAppData) + L"\\Tarnwick\\badge.ico";
+  CreateDirectoryW((KnownFolder(FOLDERID_RoamingAppData) + L"\\Tarnwick").c_str(), nullptr);
+  HANDLE file = CreateFileW(userIcon.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+
+  Uninstall();
+  EXPECT_FALSE(FileExists(installDir_));
+  EXPECT_FALSE(FileExists(shortcuts_));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Tarnwick"));
+  EXPECT_TRUE(FileExists(userIcon));
+
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tarnwick");
+  DeleteFileW(userIcon.c_str());
+}
+
+TEST_F(InstallerTest, DllStillInUseIsUnregisteredAndRemovedAtTheNextRestart) {
+  Install();
+  // This process plays Explorer: it holds the DLL loaded while the uninstaller runs.
+  HMODULE loaded = LoadLibraryW(Installed(L"Tarnwick.dll").c_str());
+  ASSERT_NE(loaded, nullptr);
+  Uninstall();
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey));
+  EXPECT_FALSE(FileExists(Installed(L"TarnwickSettings.exe")));
+  // Moved aside and queued for deletion at the next restart.
+  EXPECT_FALSE(FileExists(Installed(L"Tarnwick.dll")));
+  EXPECT_TRUE(FileExists(Installed(L"Tarnwick.dll.old")));
+  std::wstring pending(32768, L'\0');
+  DWORD bytes = static_cast<DWORD>(pending.size() * sizeof(wchar_t));
+  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                         L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
+                         pending.data(), &bytes),
+            ERROR_SUCCESS);
+  pending.resize(bytes / sizeof(wchar_t));
+  EXPECT_NE(pending.find(L"\\Tarnwick\\Tarnwick.dll.old"), std::wstring::npos);
+  FreeLibrary(loaded);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
