@@ -12,6 +12,8 @@ using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using UINT = std::uint32_t;
 using COLORREF = std::uint32_t;
+struct HWND__;
+using HWND = HWND__*;
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -33,7 +35,19 @@ inline constexpr LONG ERROR_ACCESS_DENIED = 5;
 inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 
+inline constexpr DWORD REG_SZ = 1;
+inline constexpr DWORD REG_BINARY = 3;
+inline constexpr DWORD REG_DWORD = 4;
+
 inline constexpr UINT MB_OK = 0x0;
+inline constexpr UINT MB_YESNO = 0x4;
 inline constexpr UINT MB_ICONERROR = 0x10;
+inline constexpr UINT MB_ICONQUESTION = 0x20;
 inline constexpr UINT MB_ICONINFORMATION = 0x40;
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+inline constexpr int SW_HIDE = 0;
 #endif

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "common/wide.h"
-#include "settings/win_names.h"
+#include "common/win_types.h"
 
 namespace tarnwick {
 
