@@ -1,174 +1,137 @@
-// The badge renderer: the glyph's layout, the pixels that matter at the sizes Explorer shows, and
-// one digest over every size that both builds must reproduce.
+// The badge renderer: the pixels that matter at the sizes Explorer shows, one digest over every
+// size that both builds must reproduce, and the hypot that makes them agree.
 
 #include "badge/badge.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
-#include <cstdio>
+#include <limits>
 
-#include "badge/tests/badge_test_support.h"
+#include "badge/exact_hypot.h"
 
 namespace tarnwick {
 namespace {
 
-using testing::Fnv1a64;
-
-// Pixel in image column x, image row y (0 = top), read from the bottom-up array.
-std::uint32_t At(const BadgePixels& pixels, int size, int x, int y) {
-  return pixels[static_cast<std::size_t>((size - 1 - y) * size + x)];
-}
-
-std::uint32_t Alpha(std::uint32_t pixel) { return pixel >> 24; }
-std::uint32_t Rgb(std::uint32_t pixel) { return pixel & 0xFFFFFF; }
-
-constexpr std::uint32_t kBadgeRgb = 0x2E7D5B;  // 0x00BBGGRR 0x005B7D2E as red, green, blue
-
-TEST(BadgeGlyphMask, BytesFollowTheRunsWithTheLeftmostColumnInTheTopBit) {
-  struct Row {
-    int row;
-    std::array<std::uint8_t, 16> bytes;
-  };
-  const Row rows[] = {
-      {35, {}},
-      {36, {0, 0, 0, 0, 0, 0, 0x0F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0}},           // 52-64
-      {48, {0, 0, 0, 0, 0, 0x07, 0xFF, 0xFF, 0xFF, 0xFF, 0xC0, 0, 0, 0, 0, 0}},  // 45-81
-      {73, {0, 0, 0, 0, 0, 0, 0x0F, 0xFF, 0xE0, 0, 0, 0, 0, 0, 0, 0}},           // 52-66
-      {79, {0, 0, 0, 0, 0, 0, 0x03, 0xFF, 0xFF, 0xF8, 0, 0, 0, 0, 0, 0}},        // 54-76
-      {89, {0, 0, 0, 0, 0, 0, 0, 0, 0x1F, 0xF8, 0, 0, 0, 0, 0, 0}},              // 67-76
-      {90, {}},
-      {127, {}},
-  };
-  for (const Row& expected : rows) {
-    for (int i = 0; i < 16; ++i) {
-      EXPECT_EQ(BadgeGlyphMask[static_cast<std::size_t>(expected.row * 16 + i)], expected.bytes[i])
-          << "row " << expected.row << " byte " << i;
-    }
-  }
-  EXPECT_TRUE(GlyphCellSet(48, 45));
-  EXPECT_FALSE(GlyphCellSet(48, 44));
-  EXPECT_TRUE(GlyphCellSet(89, 76));
-  EXPECT_FALSE(GlyphCellSet(89, 77));
-}
-
-TEST(RenderBadge, SizesBelowOneGiveNoPixels) {
+// One pixel holds one sample of the disc, smaller sizes nothing; at 16 and 64 pixels as many are
+// visible and opaque with the outline as without.
+TEST(RenderBadge, PixelCountsAtOneSixteenAndSixtyFour) {
+  EXPECT_EQ(RenderBadge(1, 0x000000FF, false), BadgePixels{0x10FF0000});  // red 255, alpha 16
   for (int size : {0, -1, -256}) EXPECT_TRUE(RenderBadge(size, DefaultBadgeColor, true).empty());
-}
-
-TEST(RenderBadge, OnePixelImageHoldsOneSampleOfTheDisc) {
-  const BadgePixels pixels = RenderBadge(1, 0x000000FF, false);
-  ASSERT_EQ(pixels.size(), 1u);
-  EXPECT_EQ(pixels[0], 0x10FF0000u);  // blue 0, green 0, red 255, alpha 16
-}
-
-struct Counts {
-  int visible = 0;
-  int opaque = 0;
-};
-
-Counts CountPixels(const BadgePixels& pixels) {
-  Counts counts;
-  for (std::uint32_t pixel : pixels) {
-    if (Alpha(pixel) != 0) ++counts.visible;
-    if (Alpha(pixel) == 255) ++counts.opaque;
-  }
-  return counts;
-}
-
-TEST(RenderBadge, DiscFillsTheBottomLeftCornerOnly) {
-  struct Case {
-    int size;
-    bool outline;
-    int visible;
-    int opaque;
-    int firstRow;     // image rows above are empty
-    int columnsUpTo;  // image columns from here on are empty
-  };
-  for (const Case& c : {Case{16, true, 35, 22, 10, 6}, Case{16, false, 35, 22, 10, 6},
-                        Case{64, true, 500, 434, 39, 25}, Case{64, false, 500, 434, 39, 25}}) {
-    const BadgePixels pixels = RenderBadge(c.size, DefaultBadgeColor, c.outline);
-    ASSERT_EQ(pixels.size(), static_cast<std::size_t>(c.size * c.size));
-    const Counts counts = CountPixels(pixels);
-    EXPECT_EQ(counts.visible, c.visible) << c.size << " outline " << c.outline;
-    EXPECT_EQ(counts.opaque, c.opaque) << c.size << " outline " << c.outline;
-    for (int y = 0; y < c.size; ++y) {
-      for (int x = 0; x < c.size; ++x) {
-        if (y < c.firstRow || x >= c.columnsUpTo) {
-          EXPECT_EQ(At(pixels, c.size, x, y), 0u) << "x " << x << " y " << y;
-        }
+  const int cases[][3] = {{16, 35, 22}, {64, 500, 434}};
+  for (const auto& [size, visibleCount, opaqueCount] : cases) {
+    for (bool outline : {true, false}) {
+      int visible = 0, opaque = 0;
+      for (std::uint32_t pixel : RenderBadge(size, DefaultBadgeColor, outline)) {
+        visible += pixel >> 24 != 0;
+        opaque += pixel >> 24 == 255;
       }
+      EXPECT_EQ(visible, visibleCount) << size << " outline " << outline;
+      EXPECT_EQ(opaque, opaqueCount) << size << " outline " << outline;
     }
   }
 }
 
-TEST(RenderBadge, EdgesKeepTheirColourAndTheGlyphShowsWhiteWithOrWithoutOutline) {
-  struct Case {
-    bool outline;
-    int x;
-    int y;
-    std::uint32_t pixel;
-  };
-  const Case cases[] = {
-      {true, 1, 12, 0xFF000000 | kBadgeRgb},   // inside the disc, off the glyph
-      {true, 0, 10, 0x10FFFFFF},               // rim: outline samples only
-      {true, 0, 15, 0},                        // the corner lies outside the disc
-      {true, 2, 12, 0xFFA4C6B7},               // on the glyph: white mixed in
-      {false, 1, 12, 0xFF000000 | kBadgeRgb},  //
-      {false, 0, 10, 0x10000000 | kBadgeRgb},  // same rim without outline: badge colour
-      {false, 0, 15, 0},
-      {false, 2, 12, 0xFFA4C6B7},
-  };
-  for (const Case& c : cases) {
-    const BadgePixels pixels = RenderBadge(16, DefaultBadgeColor, c.outline);
-    EXPECT_EQ(At(pixels, 16, c.x, c.y), c.pixel)
-        << "outline " << c.outline << " x " << c.x << " y " << c.y;
+// At 16 pixels, image column x and row y (0 = top; the array runs bottom-up): inside the disc, its
+// rim (outline samples only, or the badge colour without), the corner outside it, and the white
+// glyph mixed into the badge colour.
+TEST(RenderBadge, NamedPixelsAtSixteenWithAndWithoutOutline) {
+  constexpr std::uint32_t kBadge = 0x2E7D5B;  // DefaultBadgeColor as 0xRRGGBB
+  const std::uint32_t cases[][4] = {{1, 12, 0xFF000000 | kBadge, 0xFF000000 | kBadge},
+                                    {0, 10, 0x10FFFFFF, 0x10000000 | kBadge},
+                                    {0, 15, 0, 0},
+                                    {2, 12, 0xFFA4C6B7, 0xFFA4C6B7}};
+  const BadgePixels outlined = RenderBadge(16, DefaultBadgeColor, true);
+  const BadgePixels plain = RenderBadge(16, DefaultBadgeColor, false);
+  for (const auto& [x, y, withOutline, without] : cases) {
+    EXPECT_EQ(outlined[(15 - y) * 16 + x], withOutline) << "x " << x << " y " << y;
+    EXPECT_EQ(plain[(15 - y) * 16 + x], without) << "x " << x << " y " << y;
   }
 }
 
-TEST(RenderBadge, TopByteOfTheColourIsNeverDrawn) {
-  for (int size : {1, 16, 64}) {
+// The top byte of the colour is never drawn; a white badge hides the glyph and the outline.
+TEST(RenderBadge, TopByteOfTheColourIsIgnoredAndWhiteHidesTheGlyph) {
+  for (int size : {1, 16, 48, 64}) {
     for (bool outline : {false, true}) {
       EXPECT_EQ(RenderBadge(size, 0x005B7D2E, outline), RenderBadge(size, 0xA55B7D2E, outline));
       EXPECT_EQ(RenderBadge(size, 0x00000000, outline), RenderBadge(size, 0xFF000000, outline));
     }
+    const BadgePixels white = RenderBadge(size, 0x00FFFFFF, false);
+    EXPECT_EQ(white, RenderBadge(size, 0x00FFFFFF, true)) << size;
+    for (std::uint32_t pixel : white) EXPECT_TRUE(pixel == 0 || (pixel & 0xFFFFFF) == 0xFFFFFF);
   }
 }
 
-TEST(RenderBadge, WhiteBadgeHidesTheGlyphAndTheOutline) {
-  for (int size : {16, 48, 64}) {
-    const BadgePixels plain = RenderBadge(size, 0x00FFFFFF, false);
-    const BadgePixels outlined = RenderBadge(size, 0x00FFFFFF, true);
-    EXPECT_EQ(plain, outlined) << size;
-    for (std::uint32_t pixel : plain) {
-      if (pixel != 0) {
-        EXPECT_EQ(Rgb(pixel), 0xFFFFFFu);
-      }
-    }
-  }
-}
-
-// Every size either build can be asked for, several colours, both outlines: one digest, checked
-// in once, that the native and the Windows builds must both reproduce. A different hypot or a
-// fused multiply-add would move pixels on the rim and change it.
+// Every size either build can be asked for, several colours, both outlines: one digest (64-bit
+// FNV-1a over the pixels' bytes, lowest first) that the native and the Windows builds must both
+// reproduce. A different hypot or a fused multiply-add would move pixels on the rim.
 TEST(RenderBadge, EverySizeGivesTheSameBytesOnEveryBuild) {
-  constexpr std::uint64_t kExpected = 0xA0A5B99278E6661B;
-  Fnv1a64 digest;
+  std::uint64_t fnv = 0xCBF29CE484222325u;
   for (int size = 1; size <= 256; ++size) {
     for (COLORREF color : {DefaultBadgeColor, COLORREF{0x00FFFFFF}, COLORREF{0x80123456}}) {
       for (bool outline : {true, false}) {
-        const BadgePixels pixels = RenderBadge(size, color, outline);
-        for (std::uint32_t pixel : pixels) {
-          const std::uint8_t bytes[4] = {
-              static_cast<std::uint8_t>(pixel), static_cast<std::uint8_t>(pixel >> 8),
-              static_cast<std::uint8_t>(pixel >> 16), static_cast<std::uint8_t>(pixel >> 24)};
-          digest.Add(bytes, 4);
+        for (std::uint32_t pixel : RenderBadge(size, color, outline)) {
+          for (int shift : {0, 8, 16, 24}) fnv = (fnv ^ (pixel >> shift & 0xFF)) * 0x100000001B3u;
         }
       }
     }
   }
-  std::printf("render digest 0x%016llX\n", static_cast<unsigned long long>(digest.Value()));
-  EXPECT_EQ(digest.Value(), kExpected);
+  EXPECT_EQ(fnv, 0xA0A5B99278E6661Bu) << std::hex << fnv;
+}
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Worked out in exact rational arithmetic, not with any runtime's hypot.
+const struct {
+  double x, y, hypot;
+} kHypotCases[] = {
+    // Sample distances at sizes 1-5 on which a runtime's hypot rounds the other way.
+    {0x1.4e147ae147ae1p+0, -0x1.0e147ae147ae2p+0, 0x1.ad988e15bdbd9p+0},
+    {0x1.3ae147ae147aep-1, -0x1.3ae147ae147b0p-1, 0x1.bd4ebcadf0eaep-1},
+    {0x1.bd70a3d70a3d7p-2, -0x1.bd70a3d70a3d8p-2, 0x1.3af940c5f554ep-1},
+    {-0x1.0a3d70a3d70a4p-4, 0x1.0a3d70a3d70a0p-4, 0x1.78852d0ff33f1p-4},
+    {-0x1.051eb851eb852p-2, -0x1.3eb851eb851ecp+0, 0x1.45562cc7019c5p+0},
+    {0x1.999999999999ap-4, 0x1.999999999999ap-3, 0x1.c9f25c5bfeddap-3},
+    // Exact results and signs.
+    {-3, 4, 5},
+    {-0.0, 0.0, 0},
+    {0, -7.5, 7.5},
+    // Exactly halfway between two doubles: ties go to the even one, down and up.
+    {0x1.9999976454747p+52, 0x1.33333769e2978p+52, 0x1.000000617f5ecp+53},
+    {0x1.999998bbca39bp+52, 0x1.333337dc5f304p+52, 0x1.0000010d3a416p+53},
+    {0x1.99e101287fad3p+52, 0x1.3368ca11f3228p+52, 0x1.002ca37bfc09ap+53},
+    // A far smaller second argument leaves the first, on both sides of the short cut.
+    {1, 0x1p-27, 1},
+    {1, 0x1.6a09e667f3bcdp-27, 1},
+    {1, 0x1.12e0be826d695p-30, 1},
+    // Overflow only when the rounded result overflows; subnormals on their own grid.
+    {0x1.1ccf385ebc8a0p+1023, 0x1.1ccf385ebc8a0p+1023, 0x1.92c80954c51f5p+1023},
+    {0x1.fffffffffffffp+1023, 1, 0x1.fffffffffffffp+1023},
+    {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023, kInf},
+    {0x0.0000000000001p-1022, 0x0.0000000000001p-1022, 0x0.0000000000001p-1022},
+    {0x0.0000000000003p-1022, 0x0.0000000000004p-1022, 0x0.0000000000005p-1022},
+    {0x0.012688b70e62bp-1022, 0x0.03739a252b281p-1022, 0x0.03a365ff2ea11p-1022},
+    // Infinity wins over NaN, in either order.
+    {-kInf, std::numeric_limits<double>::quiet_NaN(), kInf},
+};
+
+// The renderer asks HypotAtMost only "within this radius?": its quick answer must equal the exact
+// one right at the boundary, one ulp inside it and one ulp outside it.
+TEST(CorrectlyRoundedHypot, MatchesExactArithmeticAndHypotAtMostAgreesAtTheLimit) {
+  for (const auto& c : kHypotCases) {
+    SCOPED_TRACE(::testing::Message() << std::hexfloat << c.x << " " << c.y);
+    EXPECT_EQ(CorrectlyRoundedHypot(c.x, c.y), c.hypot);
+    EXPECT_EQ(CorrectlyRoundedHypot(c.y, c.x), c.hypot);
+    if (!std::isfinite(c.hypot)) continue;
+    EXPECT_TRUE(HypotAtMost(c.x, c.y, c.hypot));
+    EXPECT_TRUE(HypotAtMost(c.x, c.y, std::nextafter(c.hypot, kInf)));
+    EXPECT_FALSE(HypotAtMost(c.x, c.y, std::nextafter(c.hypot, -kInf)));
+  }
+  EXPECT_TRUE(std::isnan(CorrectlyRoundedHypot(std::nan(""), 1)));
+  EXPECT_FALSE(HypotAtMost(0.1, 0.1, -0.31));  // a negative radius holds nothing
+  EXPECT_FALSE(HypotAtMost(std::nan(""), 0, 1));
+  EXPECT_TRUE(HypotAtMost(1e300, 1e300, kInf));
 }
 
 }  // namespace

@@ -5,121 +5,135 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
-#include <memory>
+#include <random>
+#include <set>
+#include <string>
 #include <utility>
 
 #include "badge/badge.h"
-#include "badge/tests/badge_test_support.h"
 #include "overlay/tests/allocation_failure.h"
 
 namespace tarnwick {
 namespace {
 
-using testing::Bytes;
-using testing::FolderContents;
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::WidePath;
-using testing::WriteBytes;
 namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using Names = std::set<std::string>;
 
-std::uint32_t Get16(const Bytes& bytes, std::size_t at) { return bytes[at] | (bytes[at + 1] << 8); }
 std::uint32_t Get32(const Bytes& bytes, std::size_t at) {
-  return Get16(bytes, at) | (Get16(bytes, at + 2) << 16);
+  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | std::uint32_t{bytes[at + 3]} << 24;
 }
 
-// The real file system, with a write budget after which writes fail (the bytes within budget
-// reach the file, as on a disk that fills up), and a close or a replacement that can fail.
-class FailingFileSystem final : public IconFileSystem {
- public:
-  std::size_t writeBudget = std::numeric_limits<std::size_t>::max();
-  bool failClose = false;
-  bool failReplace = false;
-  int created = 0;
+WideString Wide(const fs::path& path) {
+  const std::u16string units = path.u16string();
+  return WideString(units.begin(), units.end());
+}
 
-  std::unique_ptr<FileSink> CreateNew(const WideChar* path) override {
-    auto real = SystemIconFileSystem().CreateNew(path);
-    if (!real) return nullptr;
-    ++created;
-    return std::make_unique<Sink>(std::move(real), *this);
-  }
-  bool Replace(const WideChar* from, const WideChar* to) noexcept override {
-    return !failReplace && SystemIconFileSystem().Replace(from, to);
-  }
-  void Remove(const WideChar* path) noexcept override { SystemIconFileSystem().Remove(path); }
-  std::uint32_t ProcessId() noexcept override { return SystemIconFileSystem().ProcessId(); }
+Bytes ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
- private:
-  class Sink final : public FileSink {
-   public:
-    Sink(std::unique_ptr<FileSink> real, FailingFileSystem& owner)
-        : real_(std::move(real)), owner_(owner) {}
-    bool Write(const std::uint8_t* data, std::size_t size) override {
-      const std::size_t allowed = std::min(size, owner_.writeBudget);
-      owner_.writeBudget -= allowed;
-      if (allowed > 0 && !real_->Write(data, allowed)) return false;
-      return allowed == size;
-    }
-    bool Close() override { return real_->Close() && !owner_.failClose; }
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
 
-   private:
-    std::unique_ptr<FileSink> real_;
-    FailingFileSystem& owner_;
-  };
-};
+Names FolderContents(const fs::path& folder) {
+  Names names;
+  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+  return names;
+}
 
-Bytes ExpectedFile(COLORREF color, bool outline, std::span<const int> sizes) {
+Bytes ExpectedFile(std::span<const int> sizes) {
   Bytes file = BadgeIconDirectory(sizes);
   for (int size : sizes) {
-    const Bytes image = BadgeIconImage(size, color, outline);
+    const Bytes image = BadgeIconImage(size, DefaultBadgeColor, true);
     file.insert(file.end(), image.begin(), image.end());
   }
   return file;
 }
 
-TEST(BadgeIconDirectory, EntriesCarrySizesByteCountsAndRunningOffsets) {
-  struct Entry {
-    int size;
-    std::uint32_t bytes;
-    std::uint32_t offset;
-  };
-  // The six sizes of every badge icon: 36,230 bytes in all.
-  const Entry entries[] = {{16, 1128, 102},  {20, 1720, 1230}, {24, 2440, 2950},
-                           {32, 4264, 5390}, {48, 9640, 9654}, {64, 16936, 19294}};
-  const Bytes directory = BadgeIconDirectory(BadgeIconSizes);
-  ASSERT_EQ(directory.size(), 6u + 16u * 6u);
-  EXPECT_EQ(Get16(directory, 0), 0u);
-  EXPECT_EQ(Get16(directory, 2), 1u);
-  EXPECT_EQ(Get16(directory, 4), 6u);
-  for (std::size_t i = 0; i < 6; ++i) {
-    const std::size_t at = 6 + 16 * i;
-    const Entry& expected = entries[i];
-    EXPECT_EQ(directory[at], expected.size);
-    EXPECT_EQ(directory[at + 1], expected.size);
-    EXPECT_EQ(directory[at + 2], 0);  // colour count
-    EXPECT_EQ(directory[at + 3], 0);
-    EXPECT_EQ(Get16(directory, at + 4), 1u);   // planes
-    EXPECT_EQ(Get16(directory, at + 6), 32u);  // bits per pixel
-    EXPECT_EQ(Get32(directory, at + 8), expected.bytes);
-    EXPECT_EQ(Get32(directory, at + 12), expected.offset);
-  }
-  EXPECT_EQ(entries[5].offset + entries[5].bytes, 36230u);
+bool Write(const fs::path& path, std::span<const int> sizes) {
+  return WriteBadgeIcon(Wide(path).c_str(), DefaultBadgeColor, true, sizes);
+}
 
+// Writes stop after `budget` bytes (those within it reach the file, as on a disk that fills up);
+// the close or the replacement can fail.
+struct Faults {
+  std::size_t budget = std::numeric_limits<std::size_t>::max();
+  bool close = false, replace = false;
+};
+
+class FailingFileSystem final : public IconFileSystem {
+ public:
+  explicit FailingFileSystem(Faults faults) : faults_(faults) {}
+  int created = 0;
+
+  std::unique_ptr<FileSink> CreateNew(const WideChar* path) override {
+    auto file = real_.CreateNew(path);
+    created += file != nullptr;
+    return file ? std::make_unique<Sink>(std::move(file), faults_) : nullptr;
+  }
+  bool Replace(const WideChar* from, const WideChar* to) noexcept override {
+    return !faults_.replace && real_.Replace(from, to);
+  }
+  void Remove(const WideChar* path) noexcept override { real_.Remove(path); }
+  std::uint32_t ProcessId() noexcept override { return real_.ProcessId(); }
+
+ private:
+  struct Sink final : FileSink {
+    Sink(std::unique_ptr<FileSink> real, Faults& faults) : file(std::move(real)), faults(faults) {}
+    bool Write(const std::uint8_t* data, std::size_t size) override {
+      const std::size_t allowed = std::min(size, faults.budget);
+      faults.budget -= allowed;
+      return (allowed == 0 || file->Write(data, allowed)) && allowed == size;
+    }
+    bool Close() override { return file->Close() && !faults.close; }
+    std::unique_ptr<FileSink> file;
+    Faults& faults;
+  };
+  IconFileSystem& real_ = SystemIconFileSystem();
+  Faults faults_;
+};
+
+TEST(BadgeIconFile, DirectoryAndImagesForSizesFromOneTo256Only) {
   EXPECT_EQ(BadgeIconDirectory({}), (Bytes{0, 0, 1, 0, 0, 0}));
+  // One 16-pixel image: no palette, one plane, 32 bits, 1,128 bytes at offset 22.
   const int single[] = {16};
   EXPECT_EQ(BadgeIconDirectory(single),
             (Bytes{0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0, 0x68, 0x04, 0, 0, 22, 0, 0, 0}));
-  // 256 does not fit the width byte: it is written as 0.
+  // The six sizes of every badge icon: edge, bytes and offset of each image, 36,230 bytes in all.
+  const std::uint32_t entries[][3] = {{16, 1128, 102},  {20, 1720, 1230}, {24, 2440, 2950},
+                                      {32, 4264, 5390}, {48, 9640, 9654}, {64, 16936, 19294}};
+  const Bytes directory = BadgeIconDirectory(BadgeIconSizes);
+  ASSERT_EQ(directory.size(), 6u + 16u * 6u);
+  EXPECT_EQ(directory[4], 6);
+  for (std::size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(Get32(directory, 6 + 16 * i) & 0xFFFF, entries[i][0] * 0x101) << i;  // width, height
+    EXPECT_EQ(Get32(directory, 6 + 16 * i + 8), entries[i][1]) << i;
+    EXPECT_EQ(Get32(directory, 6 + 16 * i + 12), entries[i][2]) << i;
+  }
+  // 256 does not fit the width and height bytes: it is written as 0.
   const int large[] = {256, 1};
   const Bytes withLarge = BadgeIconDirectory(large);
-  EXPECT_EQ(withLarge[6], 0);
-  EXPECT_EQ(withLarge[7], 0);
+  EXPECT_EQ(Get32(withLarge, 6) & 0xFFFF, 0u);
   EXPECT_EQ(Get32(withLarge, 14), 270376u);
-  EXPECT_EQ(Get32(withLarge, 16 + 6 + 12), 38u + 270376u);
-}
 
-TEST(BadgeIconDirectory, RefusesSizesOutsideOneTo256) {
+  // Each image: the header and a zero mask, its rows padded to whole 32-bit words.
+  const std::uint32_t cases[][2] = {{1, 4}, {32, 4}, {33, 8}, {65, 12}, {256, 32}};
+  for (const auto& [p, maskRowBytes] : cases) {
+    const Bytes image = BadgeIconImage(static_cast<int>(p), 0x80123456, true);
+    ASSERT_EQ(image.size(), 40 + 4 * p * p + maskRowBytes * p) << p;
+    const std::uint32_t header[] = {40, p, 2 * p, 1 | (32 << 16), 0, 4 * p * p, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(Get32(image, 4 * i), header[i]) << p << " " << i;
+    EXPECT_TRUE(std::all_of(image.begin() + 40 + 4 * p * p, image.end(), [](int b) { return !b; }));
+  }
   for (int bad : {0, -1, 257, std::numeric_limits<int>::min()}) {
     const int sizes[] = {16, bad, 32};
     EXPECT_TRUE(BadgeIconDirectory(sizes).empty()) << bad;
@@ -127,152 +141,85 @@ TEST(BadgeIconDirectory, RefusesSizesOutsideOneTo256) {
   }
 }
 
-TEST(BadgeIconImage, HeaderPixelsAndAZeroMaskPaddedToWholeWords) {
-  struct Case {
-    int size;
-    std::uint32_t maskRowBytes;
-  };
-  for (const Case& c : {Case{1, 4}, Case{16, 4}, Case{32, 4}, Case{33, 8}, Case{64, 8},
-                        Case{65, 12}, Case{256, 32}}) {
-    const auto p = static_cast<std::uint32_t>(c.size);
-    const Bytes image = BadgeIconImage(c.size, 0x80123456, true);
-    ASSERT_EQ(image.size(), 40 + 4 * p * p + c.maskRowBytes * p) << c.size;
-    EXPECT_EQ(BadgeIconImageBytes(c.size), image.size());
-    const std::uint32_t header[] = {40, p, 2 * p, 1 | (32 << 16), 0, 4 * p * p, 0, 0, 0, 0};
-    for (std::size_t field = 0; field < 10; ++field) {
-      EXPECT_EQ(Get32(image, 4 * field), header[field]) << c.size << " field " << field;
-    }
-    const BadgePixels pixels = RenderBadge(c.size, 0x80123456, true);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-      ASSERT_EQ(Get32(image, 40 + 4 * i), pixels[i]) << c.size << " pixel " << i;
-    }
-    for (std::size_t at = 40 + 4 * p * p; at < image.size(); ++at) ASSERT_EQ(image[at], 0);
+// Every write test has a folder of its own holding the previous badge.ico, longer than any file
+// written here. The target is 250 units long, so the temporary name beside it passes the 260
+// units Windows allows plain paths; that must not stop the write.
+class WriteBadgeIconTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(Wide(target_).size(), 250u);
+    fs::create_directories(folder_);
+    WriteBytes(target_, previous_);
+  }
+  void TearDown() override { fs::remove_all(top_); }
+  void ExpectPreviousFileAlone(const std::string& when) {
+    EXPECT_EQ(ReadBytes(target_), previous_) << when;
+    EXPECT_EQ(FolderContents(folder_), Names{"badge.ico"}) << when;
+  }
+
+  const fs::path top_ =
+      fs::temp_directory_path() / ("tarnwick-badge-test-" + std::to_string(std::random_device()()));
+  const fs::path folder_ = top_ / std::string(239 - Wide(top_).size(), 'd');
+  const fs::path target_ = folder_ / "badge.ico";
+  const Bytes previous_ = Bytes(50000, 0xEE);
+};
+
+TEST_F(WriteBadgeIconTest, ReplacesTheTargetWholeWithTheSameBytesEveryTime) {
+  const int single[] = {16};
+  const std::pair<std::span<const int>, std::size_t> cases[] = {
+      {BadgeIconSizes, 36230}, {single, 1150}, {{}, 6}};
+  for (const auto& [sizes, bytes] : cases) {
+    ASSERT_TRUE(Write(target_, sizes)) << bytes;
+    const Bytes written = ReadBytes(target_);
+    EXPECT_EQ(written.size(), bytes);
+    EXPECT_EQ(written, ExpectedFile(sizes)) << bytes;
+    ASSERT_TRUE(Write(target_, sizes)) << bytes;
+    EXPECT_EQ(ReadBytes(target_), written) << bytes;
+    EXPECT_EQ(FolderContents(folder_), Names{"badge.ico"}) << bytes;
   }
 }
 
-TEST(WriteBadgeIcon, WritesTheDefaultIconWholeAndTheSameEveryTime) {
-  ScratchFolder folder;
-  const auto first = folder.path() / "badge.ico";
-  const auto second = folder.path() / "again.ico";
-  ASSERT_TRUE(WriteBadgeIcon(WidePath(first).c_str(), DefaultBadgeColor, true, BadgeIconSizes));
-  ASSERT_TRUE(WriteBadgeIcon(WidePath(second).c_str(), DefaultBadgeColor, true, BadgeIconSizes));
-  const Bytes written = ReadBytes(first);
-  EXPECT_EQ(written.size(), 36230u);
-  EXPECT_EQ(written, ExpectedFile(DefaultBadgeColor, true, BadgeIconSizes));
-  EXPECT_EQ(ReadBytes(second), written);
-  EXPECT_EQ(FolderContents(folder.path()), (std::vector<std::string>{"again.ico", "badge.ico"}));
-}
-
-TEST(WriteBadgeIcon, ReplacesALongerFileWhole) {
-  ScratchFolder folder;
-  const auto path = folder.path() / "badge.ico";
-  WriteBytes(path, Bytes(50000, 0xEE));
-  const int sizes[] = {16};
-  ASSERT_TRUE(WriteBadgeIcon(WidePath(path).c_str(), 0x000000FF, false, sizes));
-  EXPECT_EQ(ReadBytes(path), ExpectedFile(0x000000FF, false, sizes));
-  EXPECT_EQ(ReadBytes(path).size(), 1150u);
-
-  ASSERT_TRUE(WriteBadgeIcon(WidePath(path).c_str(), 0x000000FF, false, {}));
-  EXPECT_EQ(ReadBytes(path), (Bytes{0, 0, 1, 0, 0, 0}));
-  EXPECT_EQ(FolderContents(folder.path()), std::vector<std::string>{"badge.ico"});
-}
-
-// A write that fails at any point (disk full mid-image, at the last byte, on close, at the final
-// rename) reports false, keeps the previous file byte for byte and leaves no temporary file.
-TEST(WriteBadgeIcon, FailureAnywhereKeepsThePreviousFileAndLeavesNothingBehind) {
-  struct Case {
-    const char* what;
-    std::size_t writeBudget;
-    bool failClose;
-    bool failReplace;
-  };
-  const std::size_t none = std::numeric_limits<std::size_t>::max();
-  const Case cases[] = {
-      {"first byte", 0, false, false},
-      {"inside the header", 3, false, false},
-      {"inside the entries", 50, false, false},
-      {"inside an image", 20000, false, false},
-      {"last byte", 36229, false, false},
-      {"close", none, true, false},
-      {"rename", none, false, true},
-  };
-  const Bytes previous(777, 0x42);
-  for (const Case& c : cases) {
-    ScratchFolder folder;
-    const auto path = folder.path() / "badge.ico";
-    WriteBytes(path, previous);
-    FailingFileSystem fileSystem;
-    fileSystem.writeBudget = c.writeBudget;
-    fileSystem.failClose = c.failClose;
-    fileSystem.failReplace = c.failReplace;
+// A write that fails at any point (disk full at the first byte, inside the entries, inside an image
+// or at the last byte; on close; at the final rename) reports false, keeps the previous file and
+// leaves no temporary one.
+TEST_F(WriteBadgeIconTest, FailureAnywhereKeepsThePreviousFileAndLeavesNothingBehind) {
+  const Faults cases[] = {{.budget = 0},     {.budget = 50},  {.budget = 20000},
+                          {.budget = 36229}, {.close = true}, {.replace = true}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    FailingFileSystem fileSystem(cases[i]);
     EXPECT_FALSE(
-        WriteBadgeIcon(WidePath(path).c_str(), DefaultBadgeColor, true, BadgeIconSizes, fileSystem))
-        << c.what;
-    EXPECT_EQ(fileSystem.created, 1) << c.what;
-    EXPECT_EQ(ReadBytes(path), previous) << c.what;
-    EXPECT_EQ(FolderContents(folder.path()), std::vector<std::string>{"badge.ico"}) << c.what;
+        WriteBadgeIcon(Wide(target_).c_str(), DefaultBadgeColor, true, BadgeIconSizes, fileSystem))
+        << i;
+    EXPECT_EQ(fileSystem.created, 1) << i;
+    ExpectPreviousFileAlone("case " + std::to_string(i));
   }
 }
 
-TEST(WriteBadgeIcon, RunningOutOfMemoryAnywhereKeepsThePreviousFile) {
-  ScratchFolder folder;
-  const auto path = folder.path() / "badge.ico";
-  const Bytes previous(10, 0x42);
-  WriteBytes(path, previous);
-  const WideString widePath = WidePath(path);
-  bool succeeded = false;
-  for (int successes = 0; !succeeded; ++successes) {
+TEST_F(WriteBadgeIconTest, RunningOutOfMemoryAnywhereKeepsThePreviousFile) {
+  const WideString path = Wide(target_);
+  for (int successes = 0;; ++successes) {
     ASSERT_LT(successes, 100) << "the write never completed";
     testing::ScopedAllocationFailure failure(successes);
-    succeeded = WriteBadgeIcon(widePath.c_str(), DefaultBadgeColor, true, BadgeIconSizes);
-    if (!succeeded) {
-      ASSERT_TRUE(failure.Triggered());
-      EXPECT_EQ(ReadBytes(path), previous) << successes;
-      EXPECT_EQ(FolderContents(folder.path()), std::vector<std::string>{"badge.ico"}) << successes;
-    }
+    if (WriteBadgeIcon(path.c_str(), DefaultBadgeColor, true, BadgeIconSizes)) break;
+    ASSERT_TRUE(failure.Triggered());
+    ExpectPreviousFileAlone("after " + std::to_string(successes) + " allocations");
   }
-  EXPECT_EQ(ReadBytes(path), ExpectedFile(DefaultBadgeColor, true, BadgeIconSizes));
 }
 
-// Windows refuses plain paths of MAX_PATH (260) units or more, and the temporary name beside the
-// target is longer than the target; a target of 250 units must still be written.
-TEST(WriteBadgeIcon, WritesTargetsCloseToTheWindowsPathLimit) {
-  ScratchFolder folder;
-  const std::size_t scratchLength = WidePath(folder.path()).size();
-  ASSERT_LT(scratchLength, 200u);
-  const fs::path deep = folder.path() / std::string(250 - scratchLength - 11, 'd');
-  fs::create_directories(deep);
-  const auto path = deep / "badge.ico";
-  ASSERT_EQ(WidePath(path).size(), 250u);
-  const int sizes[] = {16};
-  ASSERT_TRUE(WriteBadgeIcon(WidePath(path).c_str(), DefaultBadgeColor, true, sizes));
-  EXPECT_EQ(ReadBytes(path), ExpectedFile(DefaultBadgeColor, true, sizes));
-  EXPECT_EQ(FolderContents(deep), std::vector<std::string>{"badge.ico"});
-}
-
-TEST(WriteBadgeIcon, RefusesBadSizesMissingFoldersAndFolderTargetsWithoutTouchingAnything) {
-  ScratchFolder folder;
-  const auto existing = folder.path() / "badge.ico";
-  const Bytes previous(5, 0x42);
-  WriteBytes(existing, previous);
-  fs::create_directories(folder.path() / "a-folder");
-
-  const int badSizes[] = {16, 0};
-  const int tooLarge[] = {257};
-  EXPECT_FALSE(WriteBadgeIcon(WidePath(existing).c_str(), DefaultBadgeColor, true, badSizes));
-  EXPECT_FALSE(WriteBadgeIcon(WidePath(existing).c_str(), DefaultBadgeColor, true, tooLarge));
-  EXPECT_FALSE(WriteBadgeIcon(WidePath(folder.path() / "new.ico").c_str(), DefaultBadgeColor, true,
-                              badSizes));
-  EXPECT_FALSE(WriteBadgeIcon(WidePath(folder.path() / "missing" / "badge.ico").c_str(),
-                              DefaultBadgeColor, true, BadgeIconSizes));
-  EXPECT_FALSE(WriteBadgeIcon(WidePath(folder.path() / "a-folder").c_str(), DefaultBadgeColor, true,
-                              BadgeIconSizes));
+// Bad sizes, a missing folder, a folder in the target's place, no path: false, and nothing changes.
+TEST_F(WriteBadgeIconTest, RefusalsTouchNothing) {
+  fs::create_directories(folder_ / "f");
+  const int zero[] = {16, 0};
+  const std::pair<fs::path, std::span<const int>> cases[] = {
+      {target_, zero},
+      {folder_ / "missing" / "badge.ico", BadgeIconSizes},
+      {folder_ / "f", BadgeIconSizes}};
+  for (const auto& [path, sizes] : cases) EXPECT_FALSE(Write(path, sizes)) << path;
   EXPECT_FALSE(WriteBadgeIcon(WIDE(""), DefaultBadgeColor, true, BadgeIconSizes));
   EXPECT_FALSE(WriteBadgeIcon(nullptr, DefaultBadgeColor, true, BadgeIconSizes));
-
-  EXPECT_EQ(ReadBytes(existing), previous);
-  EXPECT_EQ(FolderContents(folder.path()), (std::vector<std::string>{"a-folder", "badge.ico"}));
-  EXPECT_TRUE(fs::is_empty(folder.path() / "a-folder"));
+  EXPECT_TRUE(fs::is_empty(folder_ / "f"));
+  fs::remove(folder_ / "f");
+  ExpectPreviousFileAlone("after the refusals");
 }
 
 }  // namespace
