@@ -16,8 +16,6 @@ namespace tarnwick::testing {
 namespace {
 
 constexpr DWORD kTimeoutMs = 20000;
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kGrey = RGB(128, 128, 128);
 // Two of the presets, restated so the test does not take the program's word for them.
 constexpr COLORREF kSwatch0 = 0x005B7D2E;
 constexpr COLORREF kSwatch8 = 0x003C3CC8;
@@ -60,34 +58,18 @@ class SettingsTest : public ::testing::Test {
   ScopedEnvironmentVariable appDataVariable_{L"APPDATA", appData_.path().c_str()};
 };
 
-TEST_F(SettingsTest, OnlyAFourByteDwordIsReadAndAnythingElseIsTheDefault) {
-  const DWORD zero = 0;
-  const DWORD topByte = 0x7F0000FF;
+// The stored DWORDs themselves are read in the /writeico cases below.
+TEST_F(SettingsTest, AnythingButAFourByteDwordReadsAsTheDefault) {
   const DWORD eightBytes[2] = {0x000000FF, 0};
-  const DWORD eightZeros[2] = {0, 0};
-  const struct {
-    const char* why;
-    const wchar_t* name;
-    DWORD type;
-    const void* data;
-    DWORD size;
-    COLORREF color;
-    bool outline;
-  } cases[] = {
-      {"no key", nullptr, REG_NONE, nullptr, 0, DefaultBadgeColor, true},
-      {"colour as a string", L"BadgeColor", REG_SZ, L"255", sizeof(L"255"), DefaultBadgeColor,
-       true},
-      {"outline 0", L"BadgeOutline", REG_DWORD, &zero, 4, DefaultBadgeColor, false},
-      {"top byte kept", L"BadgeColor", REG_DWORD, &topByte, 4, topByte, true},
-      {"8-byte colour", L"BadgeColor", REG_DWORD, eightBytes, 8, DefaultBadgeColor, true},
-      {"8-byte outline", L"BadgeOutline", REG_QWORD, eightZeros, 8, DefaultBadgeColor, true},
-  };
-  for (const auto& c : cases) {
-    DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKeyPath);
-    if (c.name != nullptr) StoreSetting(c.name, c.type, c.data, c.size);
-    EXPECT_EQ(ReadBadgeColor(), c.color) << c.why;
-    EXPECT_EQ(ReadBadgeOutline(), c.outline) << c.why;
-  }
+  const DWORD zeros[2] = {0, 0};
+  StoreSetting(L"BadgeColor", REG_SZ, L"255", sizeof(L"255"));
+  StoreSetting(L"BadgeOutline", REG_QWORD, zeros, 8);
+  EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
+  EXPECT_TRUE(ReadBadgeOutline());
+  StoreSetting(L"BadgeColor", REG_DWORD, eightBytes, 8);
+  StoreSetting(L"BadgeOutline", REG_DWORD, zeros, 8);
+  EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
+  EXPECT_TRUE(ReadBadgeOutline());
 }
 
 TEST_F(SettingsTest, WriteicoWritesTheStoredBadgeForUserAndTheDefaultToAPathStoringNothing) {
@@ -130,14 +112,6 @@ TEST_F(SettingsTest, AFailedWriteEndsWith1AndCreatesNothing) {
     EXPECT_EQ(RunSettings(L"/writeico user"), 1u);
   }
   EXPECT_FALSE(FileExists(appData_ / L"Tarnwick"));
-}
-
-TEST_F(SettingsTest, TheSwitchAloneOpensTheWindow) {
-  ChildProcess process(SettingsProgram(), L"/writeico");
-  const HWND window = process.WaitForWindow(kSettingsWindowClass, kTimeoutMs);
-  ASSERT_NE(window, nullptr);
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(process.WaitForExit(kTimeoutMs), 0u);
 }
 
 // The window's client area as it is on the screen, read through its device context.
@@ -186,9 +160,9 @@ int RingedSwatch(const Capture& shot) {
   int ringed = -1;
   for (int i = 0; i < 16; ++i) {
     const POINT corner = SwatchCorner(i);
-    const bool ring = shot.At(corner.x - 3, corner.y + 17) == kBlack &&
-                      shot.At(corner.x + 17, corner.y - 3) == kBlack;
-    const bool frame = shot.At(corner.x, corner.y + 17) == kGrey;
+    const bool ring = shot.At(corner.x - 3, corner.y + 17) == RGB(0, 0, 0) &&
+                      shot.At(corner.x + 17, corner.y - 3) == RGB(0, 0, 0);
+    const bool frame = shot.At(corner.x, corner.y + 17) == RGB(128, 128, 128);
     if (ring == frame || (ring && ringed != -1)) return -2;
     if (ring) ringed = i;
   }
@@ -228,25 +202,23 @@ int PreviewMismatches(const Capture& shot, COLORREF color, bool outline) {
   return mismatches;
 }
 
-// The real window, opened with no arguments on what StoreBeforeStart left in the registry.
+// The real window, opened with no arguments on nothing stored.
 class SettingsWindowTest : public SettingsTest {
  protected:
-  void SetUp() override {
-    StoreBeforeStart();
-    process_.emplace(SettingsProgram(), L"");
+  void SetUp() override { Open(L""); }
+  void TearDown() override { Close(); }
+
+  void Open(const wchar_t* arguments) {
+    process_.emplace(SettingsProgram(), arguments);
     window_ = process_->WaitForWindow(kSettingsWindowClass, kTimeoutMs);
     ASSERT_NE(window_, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return RingedSwatch(Capture(window_)) >= -1; }, kTimeoutMs));
   }
-
-  void TearDown() override {
-    if (window_ != nullptr && IsWindow(window_)) {
-      PostMessageW(window_, WM_CLOSE, 0, 0);
-      EXPECT_EQ(process_->WaitForExit(kTimeoutMs), 0u);
-    }
+  void Close() {
+    if (window_ == nullptr || !IsWindow(window_)) return;
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process_->WaitForExit(kTimeoutMs), 0u);
   }
-
-  virtual void StoreBeforeStart() {}
 
   void Click(int x, int y) {
     PostMessageW(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
@@ -311,45 +283,41 @@ TEST_F(SettingsWindowTest, IsTheFixedWindowWithThreeClassicButtons) {
   EXPECT_EQ(child, nullptr);
 }
 
-TEST_F(SettingsWindowTest, WithNothingStoredTheDefaultIsRingedCheckedAndPreviewed) {
-  const Capture shot(window_);
+TEST_F(SettingsWindowTest, OpensRingedCheckedAndPreviewedOnTheDefaultOrTheStoredSelection) {
+  Capture shot(window_);
   EXPECT_EQ(RingedSwatch(shot), 0);
   EXPECT_EQ(CheckState(), BST_CHECKED);
   EXPECT_EQ(PreviewMismatches(shot, kSwatch0, true), 0);
   EXPECT_EQ(shot.At(SwatchCorner(0).x + 17, SwatchCorner(0).y + 17), kSwatch0);
   EXPECT_EQ(shot.At(SwatchCorner(8).x + 17, SwatchCorner(8).y + 17), kSwatch8);
-}
 
-class StoredSettingsWindowTest : public SettingsWindowTest {
- protected:
-  void StoreBeforeStart() override {
-    StoreDword(L"BadgeColor", 0x00FAFAFA);
-    StoreDword(L"BadgeOutline", 0);
-  }
-};
-
-TEST_F(StoredSettingsWindowTest, OpensOnTheStoredColourAndOutline) {
-  const Capture shot(window_);
+  Close();
+  StoreDword(L"BadgeColor", 0x00FAFAFA);
+  StoreDword(L"BadgeOutline", 0);
+  ASSERT_NO_FATAL_FAILURE(Open(L"/writeico"));  // the switch alone opens the window too
+  shot = Capture(window_);
   EXPECT_EQ(RingedSwatch(shot), 14);
   EXPECT_EQ(CheckState(), BST_UNCHECKED);
   EXPECT_EQ(PreviewMismatches(shot, 0x00FAFAFA, false), 0);
 }
 
-TEST_F(SettingsWindowTest, ASwatchClickMovesTheRingAndThePreview) {
+TEST_F(SettingsWindowTest,
+       SwatchClicksAndTheOutlineBoxRedrawRingAndPreviewAndClosingStoresNothing) {
   Click(30, 110);
   EXPECT_TRUE(WaitForRingOn(8));
+  EXPECT_TRUE(WaitForPreview(kSwatch8, true));
+  Press(103);
+  EXPECT_TRUE(WaitUntil([&] { return CheckState() == BST_UNCHECKED; }, kTimeoutMs));
+  EXPECT_TRUE(WaitForPreview(kSwatch8, false));
+  Press(103);
   EXPECT_TRUE(WaitForPreview(kSwatch8, true));
   Click(SwatchCorner(14).x + 5, SwatchCorner(14).y + 5);
   EXPECT_TRUE(WaitForRingOn(14));
   EXPECT_TRUE(WaitForPreview(0x00FAFAFA, true));
-}
 
-TEST_F(SettingsWindowTest, UncheckingTheOutlineRedrawsThePreviewWithoutIt) {
-  Press(103);
-  EXPECT_TRUE(WaitUntil([&] { return CheckState() == BST_UNCHECKED; }, kTimeoutMs));
-  EXPECT_TRUE(WaitForPreview(kSwatch0, false));
-  Press(103);
-  EXPECT_TRUE(WaitForPreview(kSwatch0, true));
+  Close();  // ends the program with 0, and the selection with it
+  EXPECT_FALSE(Stored(L"BadgeColor").has_value());
+  EXPECT_FALSE(FileExists(appData_ / L"Tarnwick"));
 }
 
 TEST_F(SettingsWindowTest, ApplyingWritesTheIconAndTheValuesThenAsksAndNoKeepsTheWindow) {
@@ -413,16 +381,6 @@ TEST_F(SettingsWindowTest, TheColourDialogPicksAnyColourAndRemembersTheCustomOne
   PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitForDialogGone());
   EXPECT_TRUE(WaitForPreview(chosen, true));
-}
-
-TEST_F(SettingsWindowTest, ClosingTheWindowEndsTheProgramWith0AndDiscardsTheSelection) {
-  Click(30, 110);
-  ASSERT_TRUE(WaitForRingOn(8));
-  PostMessageW(window_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(process_->WaitForExit(kTimeoutMs), 0u);
-  window_ = nullptr;
-  EXPECT_FALSE(Stored(L"BadgeColor").has_value());
-  EXPECT_FALSE(FileExists(appData_ / L"Tarnwick"));
 }
 
 }  // namespace
