@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "common/wide.h"
+
 namespace tarnwick::testing {
 
 ScratchFolder::ScratchFolder(const wchar_t* tag) {
@@ -80,7 +82,7 @@ ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& argu
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       nullptr, &startup, &info)) {
-    ADD_FAILURE() << "cannot start the program: " << GetLastError();
+    ADD_FAILURE() << "cannot start " << Utf8FromWide(program) << ": " << GetLastError();
     return;
   }
   CloseHandle(info.hThread);
