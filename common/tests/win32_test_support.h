@@ -1,12 +1,16 @@
 #pragma once
 // What the Windows test programs need around the product: starting programs and waiting for
 // them, reading the registry back, build paths, COM pointers and scoped environment changes.
+// The inline helpers need nothing else; the rest is in the library tarnwick_win32_test_support.
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tarnwick::testing {
 
@@ -116,5 +120,73 @@ class ScopedEnvironmentVariable {
   std::wstring old_;
   bool hadValue_ = false;
 };
+
+// ---- Defined in win32_test_support.cpp ----
+
+// A new empty folder under the temporary folder, removed with everything in it when it goes.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const wchar_t* tag);
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+
+  const std::wstring& path() const { return path_; }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+
+using Bytes = std::vector<std::uint8_t>;
+std::optional<Bytes> ReadFileBytes(const std::wstring& path);
+
+// RegDeleteTreeW that counts a key already gone as success; a failure fails the test.
+void DeleteRegistryTree(HKEY hive, const std::wstring& key);
+std::optional<DWORD> ReadRegistryDword(HKEY hive, const std::wstring& key, const wchar_t* name);
+
+// A program built into the same folder as the running test program.
+std::wstring ProgramBesideThisOne(const wchar_t* name);
+
+// One run of a program. One still running when the object goes is ended, so a failing test
+// leaves nothing behind.
+class ChildProcess {
+ public:
+  ChildProcess(const std::wstring& program, const std::wstring& arguments);
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess();
+
+  DWORD id() const { return id_; }
+  // The exit code, or nothing when the program has not ended within `timeoutMs`.
+  std::optional<DWORD> WaitForExit(DWORD timeoutMs);
+  // A visible top-level window of the process with this class; null when none came in time or
+  // the process ended first.
+  HWND WaitForWindow(const wchar_t* className, DWORD timeoutMs) const;
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className);
+// Through WM_GETTEXT, so it reads controls of other processes too.
+std::wstring WindowText(HWND window);
+std::wstring ClassName(HWND window);
+// A message box's text is its Static child with text; the other Static holds the icon.
+std::wstring MessageBoxText(HWND box);
+
+// Polls `condition` every 20 ms until it holds or `timeoutMs` pass; the last answer.
+template <class Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (!condition()) {
+    if (GetTickCount64() >= end) return condition();
+    Sleep(20);
+  }
+  return true;
+}
 
 }  // namespace tarnwick::testing

@@ -1,162 +1,387 @@
-// TarnwickSettings.exe started as a user or a script would start it, and the settings it reads,
-// on the real registry and file system of the test prefix.
+// TarnwickSettings.exe on the real registry and file system of the test prefix: started with a
+// command line as a script starts it, and its window driven from outside as a user drives it,
+// with what the window shows read back from its device context.
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "badge/badge.h"
+#include "badge/icon_writer.h"
+#include "common/tests/win32_test_support.h"
 #include "settings/settings_store.h"
 #include "settings/settings_window.h"
-#include "settings/tests/win32_test_support.h"
 
-namespace tarnwick {
+namespace tarnwick::testing {
 namespace {
 
-using testing::Bytes;
-using testing::PathExists;
-using testing::ReadFileBytes;
-using testing::ReferenceIcon;
-using testing::ScopedAppData;
-using testing::ScratchFolder;
-using testing::SettingsProcess;
-using testing::StoredSettingDword;
-using testing::StoreSettingDword;
-using testing::StoreSettingValue;
+constexpr DWORD kTimeoutMs = 20000;
+// Two of the presets, restated so the test does not take the program's word for them.
+constexpr COLORREF kSwatch0 = 0x005B7D2E;
+constexpr COLORREF kSwatch8 = 0x003C3CC8;
 
-constexpr DWORD kExitTimeoutMs = 20000;
+std::wstring SettingsProgram() { return ProgramBesideThisOne(L"TarnwickSettings.exe"); }
 
-class SettingsProgramTest : public ::testing::Test {
+std::optional<DWORD> RunSettings(const std::wstring& arguments) {
+  return ChildProcess(SettingsProgram(), arguments).WaitForExit(kTimeoutMs);
+}
+
+void StoreSetting(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKeyPath, name, type, data, size),
+            ERROR_SUCCESS);
+}
+
+void StoreDword(const wchar_t* name, DWORD value) {
+  StoreSetting(name, REG_DWORD, &value, sizeof(value));
+}
+
+std::optional<DWORD> Stored(const wchar_t* name) {
+  return ReadRegistryDword(HKEY_CURRENT_USER, kSettingsKeyPath, name);
+}
+
+// The bytes the icon writer gives for these inputs and the system's sizes.
+Bytes ReferenceIcon(COLORREF color, bool outline) {
+  ScratchFolder folder(L"reference");
+  EXPECT_TRUE(WriteBadgeIcon((folder / L"r.ico").c_str(), color, outline, BadgeIconSizes));
+  return ReadFileBytes(folder / L"r.ico").value_or(Bytes());
+}
+
+// Every case starts with nothing stored and an APPDATA of its own.
+class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override { testing::DeleteSettingsKey(); }
-  void TearDown() override { testing::DeleteSettingsKey(); }
+  SettingsTest() { DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKeyPath); }
+  ~SettingsTest() override { DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKeyPath); }
 
-  static std::optional<DWORD> Run(const WideString& arguments) {
-    SettingsProcess process(arguments);
-    return process.WaitForExit(kExitTimeoutMs);
-  }
-
-  WideString UserIcon() const { return appData_ / L"Tarnwick\\badge.ico"; }
+  std::wstring UserIcon() const { return appData_ / L"Tarnwick\\badge.ico"; }
 
   ScratchFolder appData_{L"appdata"};
-  ScopedAppData appDataVariable_{appData_.path().c_str()};
+  ScopedEnvironmentVariable appDataVariable_{L"APPDATA", appData_.path().c_str()};
 };
 
-TEST_F(SettingsProgramTest, TheRegistryReadsAsTheDefaultForAnythingButAFourByteDword) {
+// The stored DWORDs themselves are read in the /writeico cases below.
+TEST_F(SettingsTest, AnythingButAFourByteDwordReadsAsTheDefault) {
+  const DWORD eightBytes[2] = {0x000000FF, 0};
+  const DWORD zeros[2] = {0, 0};
+  StoreSetting(L"BadgeColor", REG_SZ, L"255", sizeof(L"255"));
+  StoreSetting(L"BadgeOutline", REG_QWORD, zeros, 8);
+  EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
+  EXPECT_TRUE(ReadBadgeOutline());
+  StoreSetting(L"BadgeColor", REG_DWORD, eightBytes, 8);
+  StoreSetting(L"BadgeOutline", REG_DWORD, zeros, 8);
+  EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
+  EXPECT_TRUE(ReadBadgeOutline());
+}
+
+TEST_F(SettingsTest, WriteicoWritesTheStoredBadgeForUserAndTheDefaultToAPathStoringNothing) {
+  ScratchFolder output(L"output dir");
+  const std::wstring path = output / L"my badge.ico";
   const struct {
-    const char* why;
-    void (*store)();
-    COLORREF color;
-    bool outline;
+    std::wstring arguments;
+    std::optional<DWORD> color;
+    std::optional<DWORD> outline;
+    std::wstring file;
+    Bytes expected;
   } cases[] = {
-      {"no key", [] {}, DefaultBadgeColor, true},
-      {"colour as a string",
-       [] { StoreSettingValue(L"BadgeColor", REG_SZ, L"255", sizeof(L"255")); }, DefaultBadgeColor,
-       true},
-      {"outline 2", [] { StoreSettingDword(L"BadgeOutline", 2); }, DefaultBadgeColor, true},
-      {"outline 0", [] { StoreSettingDword(L"BadgeOutline", 0); }, DefaultBadgeColor, false},
-      {"top byte kept", [] { StoreSettingDword(L"BadgeColor", 0x7F0000FF); }, 0x7F0000FF, true},
-      {"8-byte values",
-       [] {
-         const DWORD red[2] = {0x000000FF, 0};
-         const DWORD off[2] = {0, 0};
-         StoreSettingValue(L"BadgeColor", REG_DWORD, red, sizeof(red));
-         StoreSettingValue(L"BadgeOutline", REG_QWORD, off, sizeof(off));
-       },
-       DefaultBadgeColor, true},
+      {L"/writeico user", {}, {}, UserIcon(), ReferenceIcon(DefaultBadgeColor, true)},
+      {L"/writeico user", 0x000000FF, 0, UserIcon(), ReferenceIcon(0x000000FF, false)},
+      // The badge ignores the top byte; 2 is an outline like 1; later words are ignored.
+      {L"/WRITEICO USER surplus", 0x7F0000FF, 2, UserIcon(), ReferenceIcon(0x000000FF, true)},
+      {L"/writeico \"" + path + L"\" surplus", 0x000000FF, 0, path,
+       ReferenceIcon(DefaultBadgeColor, true)},
   };
   for (const auto& c : cases) {
-    testing::DeleteSettingsKey();
-    c.store();
-    EXPECT_EQ(ReadBadgeColor(), c.color) << c.why;
-    EXPECT_EQ(ReadBadgeOutline(), c.outline) << c.why;
+    DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKeyPath);
+    RemoveTree(appData_ / L"Tarnwick");
+    if (c.color) StoreDword(L"BadgeColor", *c.color);
+    if (c.outline) StoreDword(L"BadgeOutline", *c.outline);
+    const std::string why = Utf8FromWide(c.arguments);
+    EXPECT_EQ(RunSettings(c.arguments), 0u) << why;
+    EXPECT_EQ(ReadFileBytes(c.file), c.expected) << why;
+    EXPECT_EQ(FileExists(appData_ / L"Tarnwick"), c.file == UserIcon()) << why;
+    EXPECT_EQ(Stored(L"BadgeColor"), c.color) << why;
+    EXPECT_EQ(Stored(L"BadgeOutline"), c.outline) << why;
   }
 }
 
-TEST_F(SettingsProgramTest, WriteicoUserWithNothingStoredWritesTheDefaultBadge) {
-  const Bytes expected = ReferenceIcon(DefaultBadgeColor, true);
-  for (const wchar_t* arguments :
-       {L"/writeico user", L"/WRITEICO USER", L"/WriteIco User surplus words"}) {
-    testing::RemoveTree(appData_ / L"Tarnwick");
-    EXPECT_EQ(Run(arguments), 0u) << Utf8FromWide(arguments);
-    EXPECT_EQ(ReadFileBytes(UserIcon()), expected) << Utf8FromWide(arguments);
-  }
-  // Nothing is stored by writing.
-  EXPECT_FALSE(StoredSettingDword(L"BadgeColor").has_value());
-  EXPECT_FALSE(StoredSettingDword(L"BadgeOutline").has_value());
-}
-
-TEST_F(SettingsProgramTest, WriteicoUserFollowsTheStoredSettings) {
-  StoreSettingDword(L"BadgeColor", 0x000000FF);
-  StoreSettingDword(L"BadgeOutline", 0);
-  EXPECT_EQ(Run(L"/writeico user"), 0u);
-  EXPECT_EQ(ReadFileBytes(UserIcon()), ReferenceIcon(0x000000FF, false));
-
-  // The top byte is stored and kept, but the badge ignores it; 2 is an outline like 1.
-  StoreSettingDword(L"BadgeColor", 0x7F0000FF);
-  StoreSettingDword(L"BadgeOutline", 2);
-  EXPECT_EQ(Run(L"/WRITEICO USER"), 0u);
-  EXPECT_EQ(ReadFileBytes(UserIcon()), ReferenceIcon(0x000000FF, true));
-  EXPECT_EQ(StoredSettingDword(L"BadgeColor"), 0x7F0000FFu);
-}
-
-TEST_F(SettingsProgramTest, WriteicoPathWritesTheDefaultBadgeThereAndNothingElse) {
-  StoreSettingDword(L"BadgeColor", 0x000000FF);
-  ScratchFolder output(L"output dir");
-  const WideString path = output / L"my badge.ico";
-  EXPECT_EQ(Run(L"/writeico \"" + path + L"\" surplus"), 0u);
-  EXPECT_EQ(ReadFileBytes(path), ReferenceIcon(DefaultBadgeColor, true));
-  EXPECT_FALSE(PathExists(appData_ / L"Tarnwick"));
-  EXPECT_EQ(StoredSettingDword(L"BadgeColor"), 0x000000FFu);
-}
-
-TEST_F(SettingsProgramTest, WriteicoUserAndTheDefaultFileAreTheSameBytes) {
+TEST_F(SettingsTest, AFailedWriteEndsWith1AndCreatesNothing) {
   ScratchFolder output(L"output");
-  const WideString path = output / L"default.ico";
-  EXPECT_EQ(Run(L"/writeico " + path), 0u);
-  EXPECT_EQ(Run(L"/writeico user"), 0u);
-  const std::optional<Bytes> user = ReadFileBytes(UserIcon());
-  ASSERT_TRUE(user.has_value());
-  EXPECT_EQ(user, ReadFileBytes(path));
-}
-
-TEST_F(SettingsProgramTest, FailuresEndWithExitCode1AndCreateNothing) {
-  ScratchFolder output(L"output");
-  EXPECT_EQ(Run(L"/writeico " + (output / L"missing\\badge.ico")), 1u);
-  EXPECT_FALSE(PathExists(output / L"missing"));
-
+  EXPECT_EQ(RunSettings(L"/writeico " + (output / L"missing\\badge.ico")), 1u);
+  EXPECT_FALSE(FileExists(output / L"missing"));
   {
-    ScopedAppData unset(nullptr);
-    EXPECT_EQ(Run(L"/writeico user"), 1u);
+    ScopedEnvironmentVariable unset(L"APPDATA", nullptr);
+    EXPECT_EQ(RunSettings(L"/writeico user"), 1u);
   }
-  EXPECT_FALSE(PathExists(appData_ / L"Tarnwick"));
-
-  // A badge.ico held open without sharing, as a reader may, is not replaced, and is kept whole.
-  ASSERT_TRUE(CreateDirectoryW((appData_ / L"Tarnwick").c_str(), nullptr));
-  const Bytes old = {'o', 'l', 'd'};
-  testing::WriteFileBytes(UserIcon(), old);
-  const HANDLE lock = CreateFileW(UserIcon().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Run(L"/writeico user"), 1u);
-  CloseHandle(lock);
-  EXPECT_EQ(ReadFileBytes(UserIcon()), old);
-  testing::RemoveTree(appData_ / L"Tarnwick");
-
-  // The folder's name is taken by a file: it cannot be made, so the icon cannot be written.
-  testing::WriteFileBytes(appData_ / L"Tarnwick", {'x'});
-  EXPECT_EQ(Run(L"/writeico user"), 1u);
+  EXPECT_FALSE(FileExists(appData_ / L"Tarnwick"));
 }
 
-TEST_F(SettingsProgramTest, AnyOtherCommandLineOpensTheWindowAndClosingItEndsWith0) {
-  for (const wchar_t* arguments : {L"", L"/writeico", L"/settings user", L"user /writeico"}) {
-    SettingsProcess process(arguments);
-    const HWND window = process.WaitForWindow(kSettingsWindowClass, 15000);
-    ASSERT_NE(window, nullptr) << Utf8FromWide(arguments);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(process.WaitForExit(kExitTimeoutMs), 0u) << Utf8FromWide(arguments);
+// The window's client area as it is on the screen, read through its device context.
+class Capture {
+ public:
+  explicit Capture(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    width_ = client.right;
+    const HDC source = GetDC(window);
+    const HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width_, client.bottom, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    pixels_.assign(pixels, pixels + width_ * client.bottom);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
   }
-  EXPECT_FALSE(PathExists(appData_ / L"Tarnwick"));
-  EXPECT_FALSE(StoredSettingDword(L"BadgeColor").has_value());
+
+  COLORREF At(int x, int y) const {
+    const std::uint32_t pixel = pixels_.at(static_cast<std::size_t>(y * width_ + x));
+    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+  }
+
+ private:
+  int width_ = 0;
+  std::vector<std::uint32_t> pixels_;
+};
+
+POINT SwatchCorner(int index) { return {20 + 40 * (index % 8), 60 + 40 * (index / 8)}; }
+
+// Where the selection ring shows, 3 pixels outside its swatch; -1 for none, -2 for a paint not
+// finished (a swatch with both or neither of ring and grey frame, or two rings).
+int RingedSwatch(const Capture& shot) {
+  int ringed = -1;
+  for (int i = 0; i < 16; ++i) {
+    const POINT corner = SwatchCorner(i);
+    const bool ring = shot.At(corner.x - 3, corner.y + 17) == RGB(0, 0, 0) &&
+                      shot.At(corner.x + 17, corner.y - 3) == RGB(0, 0, 0);
+    const bool frame = shot.At(corner.x, corner.y + 17) == RGB(128, 128, 128);
+    if (ring == frame || (ring && ringed != -1)) return -2;
+    if (ring) ringed = i;
+  }
+  return ringed;
+}
+
+// How many preview pixels differ by more than AlphaBlend's rounding from the badge blended over
+// its folder (four fifths of its height) and panel, computed here from the renderer's straight,
+// bottom-up pixels.
+int PreviewMismatches(const Capture& shot, COLORREF color, bool outline) {
+  const COLORREF folder = RGB(245, 199, 92);
+  int mismatches = 0;
+  for (const auto& [panelLeft, panelFill] :
+       {std::pair{20, RGB(250, 250, 250)}, std::pair{170, RGB(40, 40, 44)}}) {
+    for (const auto& [size, offset] : {std::pair{32, 14}, std::pair{48, 76}}) {
+      const BadgePixels badge = RenderBadge(size, color, outline);
+      for (int row = 0; row < size; ++row) {
+        for (int column = 0; column < size; ++column) {
+          const COLORREF under = row < size * 4 / 5 ? folder : panelFill;
+          const std::uint32_t straight =
+              badge[static_cast<std::size_t>((size - 1 - row) * size + column)];
+          const COLORREF seen = shot.At(panelLeft + offset + column, 184 + row);
+          for (const int shift : {0, 8, 16}) {
+            const std::uint32_t alpha = straight >> 24;
+            const int expected =
+                static_cast<int>(((straight >> (16 - shift)) & 0xFF) * alpha / 255 +
+                                 ((under >> shift) & 0xFF) * (255 - alpha) / 255);
+            if (std::abs(static_cast<int>((seen >> shift) & 0xFF) - expected) > 2) {
+              ++mismatches;
+              break;
+            }
+          }
+        }
+      }
+    }
+  }
+  return mismatches;
+}
+
+// The real window, opened with no arguments on nothing stored.
+class SettingsWindowTest : public SettingsTest {
+ protected:
+  void SetUp() override { Open(L""); }
+  void TearDown() override { Close(); }
+
+  void Open(const wchar_t* arguments) {
+    process_.emplace(SettingsProgram(), arguments);
+    window_ = process_->WaitForWindow(kSettingsWindowClass, kTimeoutMs);
+    ASSERT_NE(window_, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return RingedSwatch(Capture(window_)) >= -1; }, kTimeoutMs));
+  }
+  void Close() {
+    if (window_ == nullptr || !IsWindow(window_)) return;
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process_->WaitForExit(kTimeoutMs), 0u);
+  }
+
+  void Click(int x, int y) {
+    PostMessageW(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageW(window_, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+  void Press(int id) { PostMessageW(GetDlgItem(window_, id), BM_CLICK, 0, 0); }
+  LRESULT CheckState() { return SendMessageW(GetDlgItem(window_, 103), BM_GETCHECK, 0, 0); }
+
+  bool WaitForRingOn(int swatch) {
+    return WaitUntil([&] { return RingedSwatch(Capture(window_)) == swatch; }, kTimeoutMs);
+  }
+  bool WaitForPreview(COLORREF color, bool outline) {
+    return WaitUntil([&] { return PreviewMismatches(Capture(window_), color, outline) == 0; },
+                     kTimeoutMs);
+  }
+  HWND WaitForDialog() const { return process_->WaitForWindow(L"#32770", kTimeoutMs); }
+  bool WaitForDialogGone() const {
+    return WaitUntil([&] { return FindProcessWindow(process_->id(), L"#32770") == nullptr; },
+                     kTimeoutMs);
+  }
+
+  std::optional<ChildProcess> process_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(SettingsWindowTest, IsTheFixedWindowWithThreeClassicButtons) {
+  EXPECT_EQ(ClassName(window_), L"TarnwickSettings");
+  EXPECT_EQ(WindowText(window_), L"Tarnwick 設定");
+  // WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; the system adds the edge of a captioned window.
+  EXPECT_EQ(GetWindowLongW(window_, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS), 0x00CA0000);
+  EXPECT_EQ(GetWindowLongW(window_, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
+  RECT outer;
+  GetWindowRect(window_, &outer);
+  EXPECT_EQ(outer.right - outer.left, 500);
+  EXPECT_EQ(outer.bottom - outer.top, 390);
+
+  const struct {
+    int id;
+    const wchar_t* text;
+    DWORD style;
+    RECT rect;
+  } controls[] = {
+      {102, L"その他の色…", 0x50000000, {20, 300, 140, 330}},
+      {103, L"白いフチを付ける", 0x50000003, {150, 305, 300, 327}},
+      {101, L"この色にする", 0x50000001, {320, 300, 450, 330}},
+  };
+  HWND child = GetWindow(window_, GW_CHILD);
+  for (const auto& control : controls) {
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(child), control.id);
+    EXPECT_EQ(ClassName(child), L"Button");
+    EXPECT_EQ(WindowText(child), control.text);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE)), control.style) << control.id;
+    EXPECT_EQ(GetWindowLongW(child, GWL_EXSTYLE), 0);
+    EXPECT_EQ(SendMessageW(child, WM_GETFONT, 0, 0), 0) << "no font of its own";
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_TRUE(EqualRect(&rect, &control.rect)) << control.id;
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(child, nullptr);
+}
+
+TEST_F(SettingsWindowTest, OpensRingedCheckedAndPreviewedOnTheDefaultOrTheStoredSelection) {
+  Capture shot(window_);
+  EXPECT_EQ(RingedSwatch(shot), 0);
+  EXPECT_EQ(CheckState(), BST_CHECKED);
+  EXPECT_EQ(PreviewMismatches(shot, kSwatch0, true), 0);
+  EXPECT_EQ(shot.At(SwatchCorner(0).x + 17, SwatchCorner(0).y + 17), kSwatch0);
+  EXPECT_EQ(shot.At(SwatchCorner(8).x + 17, SwatchCorner(8).y + 17), kSwatch8);
+
+  Close();
+  StoreDword(L"BadgeColor", 0x00FAFAFA);
+  StoreDword(L"BadgeOutline", 0);
+  ASSERT_NO_FATAL_FAILURE(Open(L"/writeico"));  // the switch alone opens the window too
+  shot = Capture(window_);
+  EXPECT_EQ(RingedSwatch(shot), 14);
+  EXPECT_EQ(CheckState(), BST_UNCHECKED);
+  EXPECT_EQ(PreviewMismatches(shot, 0x00FAFAFA, false), 0);
+}
+
+TEST_F(SettingsWindowTest,
+       SwatchClicksAndTheOutlineBoxRedrawRingAndPreviewAndClosingStoresNothing) {
+  Click(30, 110);
+  EXPECT_TRUE(WaitForRingOn(8));
+  EXPECT_TRUE(WaitForPreview(kSwatch8, true));
+  Press(103);
+  EXPECT_TRUE(WaitUntil([&] { return CheckState() == BST_UNCHECKED; }, kTimeoutMs));
+  EXPECT_TRUE(WaitForPreview(kSwatch8, false));
+  Press(103);
+  EXPECT_TRUE(WaitForPreview(kSwatch8, true));
+  Click(SwatchCorner(14).x + 5, SwatchCorner(14).y + 5);
+  EXPECT_TRUE(WaitForRingOn(14));
+  EXPECT_TRUE(WaitForPreview(0x00FAFAFA, true));
+
+  Close();  // ends the program with 0, and the selection with it
+  EXPECT_FALSE(Stored(L"BadgeColor").has_value());
+  EXPECT_FALSE(FileExists(appData_ / L"Tarnwick"));
+}
+
+TEST_F(SettingsWindowTest, ApplyingWritesTheIconAndTheValuesThenAsksAndNoKeepsTheWindow) {
+  Click(30, 110);
+  Press(103);
+  ASSERT_TRUE(WaitForPreview(kSwatch8, false));
+  Press(101);
+
+  const HWND box = WaitForDialog();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(WindowText(box), L"Tarnwick 設定");
+  EXPECT_EQ(GetWindow(box, GW_OWNER), window_);
+  EXPECT_EQ(MessageBoxText(box),
+            L"色を保存しました。\n\nエクスプローラーはアイコンを起動時に読み込むため、\n再起動する"
+            L"まで表示は変わりません。\n\nいま再起動しますか？（開いているフォルダは閉じます）");
+  EXPECT_NE(GetDlgItem(box, IDYES), nullptr);
+  // Written and stored before the question is asked.
+  EXPECT_EQ(ReadFileBytes(UserIcon()), ReferenceIcon(kSwatch8, false));
+  EXPECT_EQ(Stored(L"BadgeColor"), kSwatch8);
+  EXPECT_EQ(Stored(L"BadgeOutline"), 0u);
+
+  PostMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitForDialogGone());
+  EXPECT_TRUE(IsWindow(window_));
+  EXPECT_EQ(RingedSwatch(Capture(window_)), 8);
+}
+
+TEST_F(SettingsWindowTest, TheColourDialogPicksAnyColourAndRemembersTheCustomOnes) {
+  // The dialog's red, green and blue boxes.
+  const auto rgbOf = [](HWND dialog) {
+    return Utf8FromWide(WindowText(GetDlgItem(dialog, 706)) + L"," +
+                        WindowText(GetDlgItem(dialog, 707)) + L"," +
+                        WindowText(GetDlgItem(dialog, 708)));
+  };
+  constexpr COLORREF chosen = RGB(10, 200, 150);
+  Press(102);
+  HWND dialog = WaitForDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(rgbOf(dialog), "46,125,91") << "opens on the current selection";
+  for (const auto& [id, text] :
+       {std::pair{706, L"10"}, std::pair{707, L"200"}, std::pair{708, L"150"}}) {
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  }
+  PostMessageW(GetDlgItem(dialog, 712), BM_CLICK, 0, 0);  // add to the custom colours
+  PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitForDialogGone());
+  EXPECT_TRUE(WaitForRingOn(-1)) << "a colour of no swatch rings none";
+  EXPECT_TRUE(WaitForPreview(chosen, true));
+
+  // Opened again: on that colour, with it as the first custom colour cell.
+  Press(102);
+  dialog = WaitForDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(rgbOf(dialog), "10,200,150");
+  POINT cell = {8, 8};
+  MapWindowPoints(GetDlgItem(dialog, 0x2d1), dialog, &cell, 1);
+  EXPECT_TRUE(WaitUntil([&] { return Capture(dialog).At(cell.x, cell.y) == chosen; }, kTimeoutMs));
+
+  // Cancelling changes nothing.
+  SendMessageW(GetDlgItem(dialog, 706), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"255"));
+  PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitForDialogGone());
+  EXPECT_TRUE(WaitForPreview(chosen, true));
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::testing

@@ -1,0 +1,156 @@
+// The settings program's logic that needs no window: which command lines write an icon, which
+// swatch a click picks, and the preview's copy of the renderer's pixels.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "settings/badge_preview.h"
+#include "settings/command_line.h"
+#include "settings/settings_layout.h"
+
+namespace tarnwick {
+namespace {
+
+TEST(CommandLine, OnlyWriteicoWithAThirdWordWritesAndEverythingElseOpensTheWindow) {
+  using enum CommandLineMode;
+  const struct {
+    std::vector<const WideChar*> words;  // after the program's name
+    CommandLineMode mode;
+  } cases[] = {
+      {{}, OpenWindow},
+      {{WIDE("/writeico")}, OpenWindow},
+      {{WIDE("/writeico"), WIDE("user")}, WriteStoredIcon},
+      {{WIDE("/WRITEICO"), WIDE("USER")}, WriteStoredIcon},
+      {{WIDE("/WriteIco"), WIDE("uSeR"), WIDE("more"), WIDE("words")}, WriteStoredIcon},
+      {{WIDE("/writeico"), WIDE("C:\\out\\badge.ico")}, WriteDefaultIcon},
+      {{WIDE("/writeico"), WIDE("users")}, WriteDefaultIcon},
+      {{WIDE("/writeico"), WIDE("")}, WriteDefaultIcon},  // a path; writing it fails
+      // U+017F (long s) folds to "s" under Unicode rules, never under _wcsicmp's.
+      {{WIDE("/writeico"), WIDE("u\u017Fer")}, WriteDefaultIcon},
+      {{WIDE("-writeico"), WIDE("user")}, OpenWindow},
+      {{WIDE("/writeicon"), WIDE("user")}, OpenWindow},
+      {{WIDE("/writeic"), WIDE("user")}, OpenWindow},
+      {{WIDE("user"), WIDE("/writeico")}, OpenWindow},
+  };
+  for (const auto& c : cases) {
+    std::vector<const WideChar*> arguments = {WIDE("TarnwickSettings.exe")};
+    arguments.insert(arguments.end(), c.words.begin(), c.words.end());
+    const CommandLineAction action =
+        ChooseCommandLineAction(arguments.data(), static_cast<int>(arguments.size()));
+    std::string line;
+    for (const WideChar* word : c.words) line += Utf8FromWide(word) + " ";
+    EXPECT_EQ(action.mode, c.mode) << line;
+    // The very argument, not a copy: the program writes before it frees the split line.
+    EXPECT_EQ(action.path, c.mode == WriteDefaultIcon ? arguments[2] : nullptr) << line;
+  }
+  // A failed split.
+  EXPECT_EQ(ChooseCommandLineAction(nullptr, 3).mode, OpenWindow);
+}
+
+TEST(CommandLine, CaseFoldingCoversExactlyTheAsciiLetters) {
+  EXPECT_TRUE(EqualsIgnoringAsciiCase(WIDE("AZaz@[`{"), WIDE("azAZ@[`{")));
+  // The neighbours of A-Z and a-z differ by 0x20 too, and must not be folded.
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(WIDE("@"), WIDE("`")));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(WIDE("["), WIDE("{")));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(WIDE("\u00C0"), WIDE("\u00E0")));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(WIDE("user"), WIDE("user ")));
+}
+
+TEST(SwatchHitTest, EdgesAreInclusiveOnTheTopLeftAndGapsAndRingsPickNothing) {
+  const struct {
+    unsigned x;
+    unsigned y;
+    int swatch;
+  } clicks[] = {
+      {20, 60, 0},           {53, 93, 0},         {54, 60, kNoSwatch},
+      {20, 94, kNoSwatch},   {19, 60, kNoSwatch}, {20, 59, kNoSwatch},
+      {59, 70, kNoSwatch},   {60, 70, 1},         {333, 93, 7},
+      {334, 93, kNoSwatch},  {20, 100, 8},        {333, 133, 15},
+      {333, 134, kNoSwatch}, {40, 96, kNoSwatch}, {65535, 65535, kNoSwatch},
+  };
+  for (const auto& click : clicks) {
+    EXPECT_EQ(SwatchAt(click.x, click.y), click.swatch) << click.x << ", " << click.y;
+  }
+  EXPECT_EQ(SelectionRingRect(9), (PixelRect{57, 97, 97, 137}));
+}
+
+TEST(SwatchHitTest, LParamCoordinatesAreUnsigned16BitHalves) {
+  const auto pack = [](unsigned x, unsigned y) {
+    return static_cast<std::intptr_t>((static_cast<std::uintptr_t>(y) << 16) | x);
+  };
+  EXPECT_EQ(SwatchAtClick(pack(333, 133)), 15);
+  // A click 1 pixel left of or above the client area comes as 0xFFFF, far from any swatch.
+  EXPECT_EQ(SwatchAtClick(pack(0xFFFF, 70)), kNoSwatch);
+  EXPECT_EQ(SwatchAtClick(pack(30, 0xFFFF)), kNoSwatch);
+  // Bits above the low 32 (a sign-extended LPARAM on 64-bit Windows) carry no coordinate.
+  EXPECT_EQ(SwatchAtClick(static_cast<std::intptr_t>(~std::uintptr_t{0xFFFFFFFF}) | pack(30, 70)),
+            0);
+}
+
+TEST(SwatchMarks, OnlyTheSwatchEqualToTheSelectionInAll32BitsGetsTheRing) {
+  // Distinct presets, so a preset selection rings exactly one swatch.
+  EXPECT_EQ(std::set<COLORREF>(BadgePalette.begin(), BadgePalette.end()).size(), 16u);
+  const struct {
+    COLORREF selected;
+    int ringed;
+  } cases[] = {
+      {0x005B7D2E, 0},
+      {0x00141414, 15},
+      {0x015B7D2E, kNoSwatch},  // a stored top byte is kept, and so is not a preset
+      {0x00123456, kNoSwatch},  // from the colour dialog
+  };
+  for (const auto& c : cases) {
+    for (int i = 0; i < kSwatchCount; ++i) {
+      EXPECT_EQ(MarkOfSwatch(i, c.selected),
+                i == c.ringed ? SwatchMark::SelectionRing : SwatchMark::GreyFrame)
+          << std::hex << c.selected << " swatch " << std::dec << i;
+    }
+  }
+}
+
+// The renderer gives bottom-up rows with straight alpha; the preview wants them top-down and
+// premultiplied.
+TEST(BadgePreview, PremultipliesByTruncatingChannelTimesAlphaOver255) {
+  const struct {
+    std::uint32_t straight;
+    std::uint32_t premultiplied;
+  } cases[] = {
+      {0xFF123456, 0xFF123456},  // opaque stays
+      {0x00FFFFFF, 0x00000000},  // fully transparent loses its colour
+      {0x80FF8040, 0x80804020},  // 255*128/255 = 128, 128*128/255 = 64.25, 64*128/255 = 32.1
+      // The badge colour at alpha 16 gives 2.9, 7.8 and 5.7, which rounding would make 3, 8, 6.
+      {0x102E7D5B, 0x10020705},
+  };
+  for (const auto& c : cases) {
+    std::uint32_t out = 0;
+    CopyPreviewPixels(std::span<const std::uint32_t>(&c.straight, 1), 1,
+                      std::span<std::uint32_t>(&out, 1));
+    EXPECT_EQ(out, c.premultiplied) << std::hex << c.straight;
+  }
+}
+
+TEST(BadgePreview, RowsAreTurnedTopDownAndColumnsKeepTheirOrderAndNoSizeWritesNothing) {
+  for (int size : {-4, 0, 1, 2, 5}) {
+    // Opaque pixels numbered by their place in the bottom-up array.
+    const std::size_t count = size > 0 ? static_cast<std::size_t>(size * size) : 0;
+    std::vector<std::uint32_t> bottomUp(count);
+    for (std::size_t i = 0; i < count; ++i)
+      bottomUp[i] = 0xFF000000 | static_cast<std::uint32_t>(i);
+    std::vector<std::uint32_t> topDown(count + 1, 0xDEADBEEF);
+    CopyPreviewPixels(bottomUp, size, topDown);
+    for (int row = 0; row < size; ++row) {
+      for (int column = 0; column < size; ++column) {
+        EXPECT_EQ(topDown[static_cast<std::size_t>(row * size + column)],
+                  bottomUp[static_cast<std::size_t>((size - 1 - row) * size + column)])
+            << "size " << size << " row " << row << " column " << column;
+      }
+    }
+    EXPECT_EQ(topDown[count], 0xDEADBEEFu) << "size " << size;
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick
