@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/tests/win32_test_support.h"
+
 namespace tarnwick {
 namespace {
 
@@ -45,48 +47,18 @@ class SpyPlatform final : public FolderMarkingPlatform {
 
 class Win32FolderMarkingTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    WideChar temp[MAX_PATH];
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    root_ = WideString(temp) + L"tarnwick-marking-" + std::to_wstring(GetCurrentProcessId());
-    RemoveTree(root_);
-    ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
-  }
-  void TearDown() override { RemoveTree(root_); }
-
-  WideString Path(const WideString& relative) const { return root_ + L"\\" + relative; }
+  WideString Path(const WideString& relative) const { return scratch_ / relative; }
   void MakeFolder(const WideString& relative) {
     ASSERT_TRUE(CreateDirectoryW(Path(relative).c_str(), nullptr)) << GetLastError();
   }
   void MakeFile(const WideString& relative) {
-    HANDLE file = CreateFileW(Path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
+    CloseHandle(CreateFileW(Path(relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   HRESULT Decide(const WideString& path) { return DecideMembership(path.c_str(), spy_, scan_); }
 
-  static void RemoveTree(const WideString& path) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const WideString name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const WideString child = path + L"\\" + name;
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(child);
-        } else {
-          DeleteFileW(child.c_str());
-        }
-      } while (FindNextFileW(find, &entry));
-      FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
-  }
-
-  WideString root_;
+  testing::ScratchFolder scratch_{L"marking"};
+  const WideString& root_ = scratch_.path();
   SpyPlatform spy_;
   DirectScan scan_;
 };

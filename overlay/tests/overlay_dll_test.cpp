@@ -211,17 +211,10 @@ class OverlayInfoTest : public OverlayDllTest {
   void SetUp() override {
     OverlayDllTest::SetUp();
     // Long enough that the icon's path is longer than the DLL's.
-    appData_ = TempPath(L"appdata-" + std::wstring(dllPath_.size(), L'a') + L"-");
+    appData_ = scratch_ / std::wstring(dllPath_.size(), L'a');
     CreateDirectoryW(appData_.c_str(), nullptr);
     CreateDirectoryW((appData_ + L"\\Tarnwick").c_str(), nullptr);
     icon_ = appData_ + L"\\Tarnwick\\badge.ico";
-  }
-  void TearDown() override {
-    DeleteFileW(icon_.c_str());
-    RemoveDirectoryW(icon_.c_str());
-    RemoveDirectoryW((appData_ + L"\\Tarnwick").c_str());
-    RemoveDirectoryW(appData_.c_str());
-    OverlayDllTest::TearDown();
   }
 
   void MakeIconFile() {
@@ -244,6 +237,7 @@ class OverlayInfoTest : public OverlayDllTest {
     return buffer.data();
   }
 
+  ScratchFolder scratch_{L"appdata"};
   std::wstring appData_;
   std::wstring icon_;
 };
@@ -282,8 +276,9 @@ TEST_F(OverlayInfoTest, CapacityTooSmallForTheDllPathFailsAndTouchesNothing) {
 }
 
 TEST_F(OverlayDllTest, MembershipThroughComOnRealFoldersDrivesAndThreads) {
-  const std::wstring root = TempPath(L"com-marking-");
-  for (const wchar_t* folder : {L"", L"\\leaf", L"\\tree", L"\\tree\\sub"}) {
+  ScratchFolder scratch(L"com-marking");
+  const std::wstring& root = scratch.path();
+  for (const wchar_t* folder : {L"\\leaf", L"\\tree", L"\\tree\\sub"}) {
     CreateDirectoryW((root + folder).c_str(), nullptr);
   }
   CloseHandle(CreateFileW((root + L"\\file.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -322,10 +317,6 @@ TEST_F(OverlayDllTest, MembershipThroughComOnRealFoldersDrivesAndThreads) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(wrong, 0);
-  DeleteFileW((root + L"\\file.txt").c_str());
-  for (const wchar_t* folder : {L"\\tree\\sub", L"\\tree", L"\\leaf", L""}) {
-    RemoveDirectoryW((root + folder).c_str());
-  }
 }
 
 // The shell loads the overlay icon by path and index; the DLL's own icon is the default badge.
