@@ -8,26 +8,17 @@
 #include <vector>
 
 #include "badge/badge.h"
+#include "common/tool_main.h"
 #include "badge/icon_writer.h"
 
 namespace tarnwick {
 namespace {
 
-#if defined(_WIN32)
-using NativeString = std::wstring;
-WideString AsWide(const NativeString& text) { return text; }
-std::string Printable(const NativeString& text) { return Utf8FromWide(text); }
-#else
-using NativeString = std::string;
-WideString AsWide(const NativeString& text) { return WideFromUtf8(text); }
-std::string Printable(const NativeString& text) { return text; }
-#endif
-
 constexpr char kUsage[] =
     "usage: tarnwick-badge OUT.ico [--color 0x00BBGGRR] [--no-outline] "
     "[--sizes 16,20,24,32,48,64]\n";
 
-bool Is(const NativeString& argument, const char* word) { return Printable(argument) == word; }
+bool Is(const NativeArgument& argument, const char* word) { return Printable(argument) == word; }
 
 int DigitValue(char digit, int base) {
   int value = 99;
@@ -83,14 +74,16 @@ int Fail(const char* message) {
   return 2;
 }
 
-int Run(const std::vector<NativeString>& arguments) {
-  std::optional<NativeString> output;
+}  // namespace
+
+int RunTool(const std::vector<NativeArgument>& arguments) {
+  std::optional<NativeArgument> output;
   COLORREF color = DefaultBadgeColor;
   bool outline = true;
   std::vector<int> sizes(BadgeIconSizes.begin(), BadgeIconSizes.end());
 
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const NativeString& argument = arguments[i];
+    const NativeArgument& argument = arguments[i];
     const bool hasValue = i + 1 < arguments.size();
     if (Is(argument, "--no-outline")) {
       outline = false;
@@ -114,22 +107,11 @@ int Run(const std::vector<NativeString>& arguments) {
   }
   if (!output) return Fail("no output file");
 
-  if (!WriteBadgeIcon(AsWide(*output).c_str(), color, outline, sizes)) {
+  if (!WriteBadgeIcon(WideFromArgument(*output).c_str(), color, outline, sizes)) {
     std::fprintf(stderr, "tarnwick-badge: cannot write %s\n", Printable(*output).c_str());
     return 1;
   }
   return 0;
 }
 
-}  // namespace
 }  // namespace tarnwick
-
-#if defined(_WIN32)
-int wmain(int argc, wchar_t** argv) {
-  return tarnwick::Run(std::vector<std::wstring>(argv + 1, argv + argc));
-}
-#else
-int main(int argc, char** argv) {
-  return tarnwick::Run(std::vector<std::string>(argv + 1, argv + argc));
-}
-#endif

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/tool_main.h"
 #include "overlay/folder_marking_platform.h"
 
 #if defined(_WIN32)
@@ -24,25 +25,15 @@ namespace {
 namespace fs = std::filesystem;
 
 #if defined(_WIN32)
-using NativeString = std::wstring;
-WideString AsWindowsPath(const NativeString& path) { return path; }
+WideString AsWindowsPath(const NativeArgument& path) { return path; }
 #else
-using NativeString = std::string;
 // "/home/x" is "C:\home\x" to the decision: C: maps to "/".
-WideString AsWindowsPath(const NativeString& path) {
+WideString AsWindowsPath(const NativeArgument& path) {
   WideString windows = WIDE("C:") + WideFromUtf8(fs::absolute(path).string());
   std::replace(windows.begin(), windows.end(), WIDE('/'), WIDE('\\'));
   return windows;
 }
 #endif
-
-std::string Printable(const NativeString& path) {
-#if defined(_WIN32)
-  return Utf8FromWide(path);
-#else
-  return path;
-#endif
-}
 
 #if defined(_WIN32)
 // The registered overlay, found as Explorer finds it: the CLSID under the "  Tarnwick" entry.
@@ -81,7 +72,7 @@ HRESULT Decide(const WideString& windowsPath) {
                           ProcessFolderClassificationCache());
 }
 
-void Report(const NativeString& path) {
+void Report(const NativeArgument& path) {
   const HRESULT answer = Decide(AsWindowsPath(path));
   std::printf("%s\t%s\n", answer == S_OK ? "S_OK" : "S_FALSE", Printable(path).c_str());
 }
@@ -108,14 +99,16 @@ void ReportTree(const fs::path& folder) {
   }
 }
 
-int Run(const std::vector<NativeString>& arguments) {
+}  // namespace
+
+int RunTool(const std::vector<NativeArgument>& arguments) {
   bool tree = false;
   bool throughCom = false;
-  std::vector<NativeString> paths;
-  for (const NativeString& argument : arguments) {
-    if (argument == NativeString{'-', '-', 't', 'r', 'e', 'e'}) {
+  std::vector<NativeArgument> paths;
+  for (const NativeArgument& argument : arguments) {
+    if (argument == NativeArgument{'-', '-', 't', 'r', 'e', 'e'}) {
       tree = true;
-    } else if (argument == NativeString{'-', '-', 'c', 'o', 'm'}) {
+    } else if (argument == NativeArgument{'-', '-', 'c', 'o', 'm'}) {
       throughCom = true;
     } else {
       paths.push_back(argument);
@@ -134,7 +127,7 @@ int Run(const std::vector<NativeString>& arguments) {
     return 2;
 #endif
   }
-  for (const NativeString& path : paths) {
+  for (const NativeArgument& path : paths) {
     Report(path);
     if (tree) ReportTree(fs::path(path));
   }
@@ -144,15 +137,4 @@ int Run(const std::vector<NativeString>& arguments) {
   return 0;
 }
 
-}  // namespace
 }  // namespace tarnwick
-
-#if defined(_WIN32)
-int wmain(int argc, wchar_t** argv) {
-  return tarnwick::Run(std::vector<std::wstring>(argv + 1, argv + argc));
-}
-#else
-int main(int argc, char** argv) {
-  return tarnwick::Run(std::vector<std::string>(argv + 1, argv + argc));
-}
-#endif
