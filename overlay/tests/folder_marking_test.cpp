@@ -44,20 +44,12 @@ TEST(MembershipDecision, OnlyFixedDrivesAreLookedAtAndThePathIsNeverTouchedElsew
     platform.driveType = type;
     platform.AddFolder(WIDE("N:\\Leaf"), {});
     DirectScan scan;
-    EXPECT_EQ(DecideMembership(WIDE("N:\\Leaf"), platform, scan), S_FALSE) << type;
+    EXPECT_EQ(DecideMembership(WIDE("n:\\Leaf"), platform, scan), S_FALSE) << type;
+    EXPECT_EQ(platform.LastRoot(), WIDE("n:\\")) << "the first unit as received";
     EXPECT_EQ(platform.driveTypeCalls, 1);
     EXPECT_EQ(platform.attributeCalls, 0);
     EXPECT_EQ(platform.openCalls, 0);
   }
-}
-
-TEST(MembershipDecision, RootStringIsFirstUnitColonBackslashUnchanged) {
-  FakeFolderMarkingPlatform platform;
-  DirectScan scan;
-  DecideMembership(WIDE("c:\\data"), platform, scan);
-  EXPECT_EQ(platform.LastRoot(), WIDE("c:\\"));
-  DecideMembership(WIDE("7:x"), platform, scan);
-  EXPECT_EQ(platform.LastRoot(), WIDE("7:\\"));
 }
 
 TEST(MembershipDecision, FilesMissingPathsAndUnreadableAttributesGetNoBadge) {

@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/tests/win32_test_support.h"
@@ -148,26 +147,6 @@ TEST_F(Win32FolderMarkingTest, BadPathPointerFaultsInsideTheGuardAndGivesNoBadge
   MakeFolder(L"after");
   EXPECT_EQ(DecideMembership(Path(L"after").c_str(), spy_, ProcessFolderClassificationCache()),
             S_OK);
-}
-
-TEST_F(Win32FolderMarkingTest, ProcessCacheServesManyThreadsWithTheRightAnswers) {
-  MakeFolder(L"leaf");
-  MakeFolder(L"tree");
-  MakeFolder(L"tree\\sub");
-  Win32FolderMarkingPlatform platform;
-  std::vector<std::thread> threads;
-  std::atomic<int> wrong{0};
-  for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([&] {
-      for (int i = 0; i < 200; ++i) {
-        auto& cache = ProcessFolderClassificationCache();
-        if (DecideMembership(Path(L"leaf").c_str(), platform, cache) != S_OK) ++wrong;
-        if (DecideMembership(Path(L"tree").c_str(), platform, cache) != S_FALSE) ++wrong;
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
