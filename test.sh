@@ -13,7 +13,9 @@ summaries=()
 for preset in native native-asan native-tsan windows; do
   configure_and_build "$preset"
   if [[ $preset == windows ]]; then
+    # Booted here, once, before ctest starts test programs two at a time.
     scripts/wine-prefix.sh reset "$wine_state"
+    run_quiet wine-prefix scripts/wine-prefix.sh ensure "$wine_state"
   fi
   log=$ROOT/build/logs/test-$preset.log
   if ! ctest --preset "$preset" -j2 >"$log" 2>&1; then

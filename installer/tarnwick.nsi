@@ -63,16 +63,16 @@ Function un.onInit
 FunctionEnd
 
 ; A DLL that Explorer has loaded cannot be replaced or deleted, but it can be renamed: move it
-; aside and let Windows delete it at the next restart.
+; aside under a fresh name and let Windows delete it at the next restart. Never delete it in
+; place first: a delete that only marks the file would keep its name from the new copy.
 !macro MoveAsideLoadedDll un
 Function ${un}MoveAsideLoadedDll
+  Delete "$INSTDIR\ns*.tmp"
   IfFileExists "$INSTDIR\Tarnwick.dll" 0 done
-  Delete "$INSTDIR\Tarnwick.dll.old"
-  ClearErrors
-  Delete "$INSTDIR\Tarnwick.dll"
-  IfErrors 0 done
-  Rename "$INSTDIR\Tarnwick.dll" "$INSTDIR\Tarnwick.dll.old"
-  Delete /REBOOTOK "$INSTDIR\Tarnwick.dll.old"
+  GetTempFileName $0 "$INSTDIR"
+  Delete "$0"
+  Rename "$INSTDIR\Tarnwick.dll" "$0"
+  Delete /REBOOTOK "$0"
   done:
 FunctionEnd
 !macroend

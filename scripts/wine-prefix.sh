@@ -9,6 +9,7 @@
 # open (ctest would wait on them), so everything started here writes to /dev/null and never sees
 # the lock's descriptor.
 set -euo pipefail
+trap 'echo "wine-prefix.sh: \"$BASH_COMMAND\" failed (line $LINENO)" >&2' ERR
 command=$1
 state=$(realpath -m "$2")
 mkdir -p "$state"
