@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Every test: native, native under ASan+UBSan, native under TSan, and the Windows build under Wine
-# in a private prefix booted fresh for this run. Ends with ctest's summary lines.
+# Every test: native, native under ASan+UBSan, native under TSan, and the 64-bit and 32-bit Windows
+# builds under Wine in a private prefix booted fresh for this run. Ends with ctest's summary lines.
 source "$(dirname "$0")/scripts/common.sh"
 
 scripts/install-deps.sh
@@ -10,13 +10,16 @@ trap 'scripts/wine-prefix.sh stop "$wine_state" >/dev/null 2>&1 || true' EXIT
 
 failed=0
 summaries=()
-for preset in native native-asan native-tsan windows; do
+# The 32-bit tree first: the 64-bit one packs its DLL.
+for preset in native native-asan native-tsan windows-x86 windows; do
   configure_and_build "$preset"
-  if [[ $preset == windows ]]; then
-    # Booted here, once, before ctest starts test programs two at a time.
-    scripts/wine-prefix.sh reset "$wine_state"
-    run_quiet wine-prefix scripts/wine-prefix.sh ensure "$wine_state"
-  fi
+done
+# Both Windows trees test in one prefix, booted here, once, before ctest starts test programs two
+# at a time: the 32-bit tests check their registry view against the 64-bit one's.
+scripts/wine-prefix.sh reset "$wine_state"
+run_quiet wine-prefix scripts/wine-prefix.sh ensure "$wine_state"
+
+for preset in native native-asan native-tsan windows windows-x86; do
   log=$ROOT/build/logs/test-$preset.log
   if ! ctest --preset "$preset" -j2 >"$log" 2>&1; then
     failed=1
@@ -30,7 +33,7 @@ for preset in native native-asan native-tsan windows; do
 done
 
 printf '%s\n' "${summaries[@]}"
-# One closing line over all four runs.
+# One closing line over all runs.
 read -r total failures < <(cat "$ROOT"/build/logs/test-*.log |
   sed -nE 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2 \1/p' |
   awk '{ total += $1; failures += $2 } END { print total + 0, failures + 0 }')

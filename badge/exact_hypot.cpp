@@ -8,17 +8,32 @@
 namespace tarnwick {
 namespace {
 
-__extension__ typedef unsigned __int128 Uint128;
-
 // Just enough of a 256-bit unsigned integer for the exact comparisons below; the largest value
-// formed is below 2^216.
+// formed is below 2^216. Built from 64-bit halves only: 32-bit x86 has no 128-bit integer type.
 struct Uint256 {
   std::array<std::uint64_t, 4> limb{};  // least significant first
 
-  static Uint256 From(Uint128 value) {
+  static Uint256 From(std::uint64_t value) {
     Uint256 result;
-    result.limb[0] = static_cast<std::uint64_t>(value);
-    result.limb[1] = static_cast<std::uint64_t>(value >> 64);
+    result.limb[0] = value;
+    return result;
+  }
+
+  // a · b, exactly, from four 32 × 32-bit partial products.
+  static Uint256 Product(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t aLow = a & 0xFFFFFFFFu;
+    const std::uint64_t aHigh = a >> 32;
+    const std::uint64_t bLow = b & 0xFFFFFFFFu;
+    const std::uint64_t bHigh = b >> 32;
+    const std::uint64_t low = aLow * bLow;
+    const std::uint64_t middle1 = aHigh * bLow;
+    const std::uint64_t middle2 = aLow * bHigh;
+    const std::uint64_t high = aHigh * bHigh;
+    // Each term below 2^32 · 3, so the sum cannot wrap.
+    const std::uint64_t cross = (low >> 32) + (middle1 & 0xFFFFFFFFu) + (middle2 & 0xFFFFFFFFu);
+    Uint256 result;
+    result.limb[0] = (cross << 32) | (low & 0xFFFFFFFFu);
+    result.limb[1] = high + (middle1 >> 32) + (middle2 >> 32) + (cross >> 32);
     return result;
   }
 
@@ -38,9 +53,10 @@ struct Uint256 {
     Uint256 result;
     std::uint64_t carry = 0;
     for (int i = 0; i < 4; ++i) {
-      const Uint128 sum = Uint128{limb[i]} + other.limb[i] + carry;
-      result.limb[i] = static_cast<std::uint64_t>(sum);
-      carry = static_cast<std::uint64_t>(sum >> 64);
+      const std::uint64_t partial = limb[i] + other.limb[i];
+      const std::uint64_t sum = partial + carry;
+      carry = (partial < limb[i] ? 1u : 0u) + (sum < partial ? 1u : 0u);
+      result.limb[i] = sum;
     }
     return result;
   }
@@ -54,9 +70,10 @@ struct Uint256 {
 };
 
 // (2q + 1)² · 4^f: four times the square of the midpoint above q on a grid of spacing 2^f.
+// 2q + 1 < 2^55, so it fits 64 bits.
 Uint256 MidpointSquaredTimesFour(std::uint64_t q, int f) {
-  const Uint128 odd = Uint128{q} * 2 + 1;
-  return Uint256::From(odd * odd).ShiftedLeft(2 * f);
+  const std::uint64_t odd = q * 2 + 1;
+  return Uint256::Product(odd, odd).ShiftedLeft(2 * f);
 }
 
 }  // namespace
@@ -82,8 +99,7 @@ double CorrectlyRoundedHypot(double x, double y) {
   const auto bigB = static_cast<std::uint64_t>(std::ldexp(fb, 53));
 
   // a² + b² = N·2^(2kb−106), exactly, with N = A²·4^d + B² < 2^161.
-  const Uint256 n =
-      Uint256::From(Uint128{bigA} * bigA).ShiftedLeft(2 * d) + Uint256::From(Uint128{bigB} * bigB);
+  const Uint256 n = Uint256::Product(bigA, bigA).ShiftedLeft(2 * d) + Uint256::Product(bigB, bigB);
   const Uint256 fourN = n.ShiftedLeft(2);
 
   // sqrt(N) lies in [2^(52+d), 2^(54+d)): its top bit is 2^(52+e) with e = d or d + 1.

@@ -1,4 +1,5 @@
-; The Tarnwick installer: 64-bit only, machine-wide, Japanese.
+; The Tarnwick installer: 64-bit Windows only (the 32-bit DLL beside the 64-bit one), machine-wide,
+; Japanese.
 ; makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DBINARIES=dir -DOUTFILE=setup.exe tarnwick.nsi
 
 Unicode true
@@ -65,38 +66,61 @@ FunctionEnd
 ; A DLL that Explorer has loaded cannot be replaced or deleted, but it can be renamed: move it
 ; aside under a fresh name and let Windows delete it at the next restart. Never delete it in
 ; place first: a delete that only marks the file would keep its name from the new copy.
+; Takes the DLL's folder from the stack.
 !macro MoveAsideLoadedDll un
 Function ${un}MoveAsideLoadedDll
-  Delete "$INSTDIR\ns*.tmp"
-  IfFileExists "$INSTDIR\Tarnwick.dll" 0 done
-  GetTempFileName $0 "$INSTDIR"
+  Exch $1
+  Push $0
+  Delete "$1\ns*.tmp"
+  IfFileExists "$1\Tarnwick.dll" 0 done
+  GetTempFileName $0 "$1"
   Delete "$0"
-  Rename "$INSTDIR\Tarnwick.dll" "$0"
+  Rename "$1\Tarnwick.dll" "$0"
   Delete /REBOOTOK "$0"
   done:
+  Pop $0
+  Pop $1
 FunctionEnd
 !macroend
 !insertmacro MoveAsideLoadedDll ""
 !insertmacro MoveAsideLoadedDll "un."
 
+; The 64-bit DLL serves Explorer; the 32-bit one the Open and Save dialogs of 32-bit programs.
+; Each is registered by the regsvr32 of its own bitness, which writes its own registry view. This
+; installer is a 64-bit process: $SYSDIR is the 64-bit System32, never redirected.
+!define REGSVR32_64 '"$SYSDIR\regsvr32.exe"'
+!define REGSVR32_32 '"$WINDIR\SysWOW64\regsvr32.exe"'
+
 Section "Tarnwick" SectionMain
   SectionIn RO
   SetOutPath "$INSTDIR"
-  ; An upgrade: the old handler leaves the registry before its file is replaced.
+  ; An upgrade: the old handlers leave the registry before their files are replaced.
   IfFileExists "$INSTDIR\Tarnwick.dll" 0 +2
-    ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\Tarnwick.dll"'
+    ExecWait '${REGSVR32_64} /s /u "$INSTDIR\Tarnwick.dll"'
+  IfFileExists "$INSTDIR\x86\Tarnwick.dll" 0 +2
+    ExecWait '${REGSVR32_32} /s /u "$INSTDIR\x86\Tarnwick.dll"'
+  Push "$INSTDIR"
+  Call MoveAsideLoadedDll
+  Push "$INSTDIR\x86"
   Call MoveAsideLoadedDll
 
   File "${BINARIES}\Tarnwick.dll"
   File "${BINARIES}\TarnwickSettings.exe"
   File "${BINARIES}\TarnwickDiag.exe"
   File "${BINARIES}\README.txt"
+  SetOutPath "$INSTDIR\x86"
+  File "${BINARIES}\x86\Tarnwick.dll"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
-  ; The 64-bit regsvr32: this installer is a 64-bit process, so $SYSDIR is not redirected.
-  ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\Tarnwick.dll"' $0
+  ExecWait '${REGSVR32_64} /s "$INSTDIR\Tarnwick.dll"' $0
   ${If} $0 != 0
     MessageBox MB_ICONEXCLAMATION|MB_OK "Tarnwick.dll を登録できませんでした（コード $0）。" /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
+  ExecWait '${REGSVR32_32} /s "$INSTDIR\x86\Tarnwick.dll"' $0
+  ${If} $0 != 0
+    MessageBox MB_ICONEXCLAMATION|MB_OK "x86\Tarnwick.dll（32 ビット版）を登録できませんでした（コード $0）。" /SD IDOK
     SetErrorLevel 2
   ${EndIf}
 
@@ -119,8 +143,13 @@ Section "Tarnwick" SectionMain
 SectionEnd
 
 Section "Uninstall"
-  ExecWait '"$SYSDIR\regsvr32.exe" /s /u "$INSTDIR\Tarnwick.dll"'
+  ExecWait '${REGSVR32_64} /s /u "$INSTDIR\Tarnwick.dll"'
+  ExecWait '${REGSVR32_32} /s /u "$INSTDIR\x86\Tarnwick.dll"'
+  Push "$INSTDIR"
   Call un.MoveAsideLoadedDll
+  Push "$INSTDIR\x86"
+  Call un.MoveAsideLoadedDll
+  RMDir /REBOOTOK "$INSTDIR\x86"
   Delete "$INSTDIR\TarnwickSettings.exe"
   Delete "$INSTDIR\TarnwickDiag.exe"
   Delete "$INSTDIR\README.txt"

@@ -1,8 +1,9 @@
 #pragma once
 // A __try/__except for mingw-w64's g++, which has neither keyword and whose catch (...) does not
 // see structured exceptions (libgcc's SEH personality passes foreign exceptions on). The guard is
-// a small assembly function with a real SEH scope table handled by the system's
-// __C_specific_handler, exactly what MSVC emits for __except (EXCEPTION_EXECUTE_HANDLER).
+// a small assembly function: on x64 with a real SEH scope table handled by the system's
+// __C_specific_handler, exactly what MSVC emits for __except (EXCEPTION_EXECUTE_HANDLER); on x86
+// with a frame-based registration record and a handler listed for SafeSEH.
 //
 // Frames between the guard and the fault are unwound without running their C++ destructors, so
 // the guarded code must fault only where it holds nothing: the membership decision reads the

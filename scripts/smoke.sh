@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# One run of the Windows build under Wine, in a fresh prefix of its own: Tarnwick.dll registered
-# with regsvr32, then asked through COM, as Explorer asks it, about each folder of a sample tree.
+# One run of the Windows build under Wine, in a fresh prefix of its own: both Tarnwick.dll builds
+# registered with regsvr32, then asked through COM, as Explorer and a 32-bit program's file dialog
+# ask them, about each folder of a sample tree.
 source "$(dirname "$0")/common.sh"
 
 state=$ROOT/build/windows/wine-smoke
@@ -15,13 +16,25 @@ mkdir -p "$sample/empty" "$sample/files-only" "$sample/tree/leaf" "$sample/tree/
          "$sample/.hidden-parent/x"
 touch "$sample/files-only/a.txt" "$sample/files-only/b.txt" "$sample/tree/readme.txt"
 
-mkdir -p "$WINEPREFIX/drive_c/Program Files/Tarnwick"
-cp dist/Tarnwick.dll "$WINEPREFIX/drive_c/Program Files/Tarnwick/"
-if ! scripts/wine-run "$state" regsvr32 /s 'C:\Program Files\Tarnwick\Tarnwick.dll'; then
-  echo "smoke: regsvr32 could not register Tarnwick.dll" >&2
-  exit 1
-fi
+installed=$WINEPREFIX/drive_c/Program\ Files/Tarnwick
+mkdir -p "$installed/x86"
+cp dist/Tarnwick.dll "$installed/"
+cp dist/x86/Tarnwick.dll "$installed/x86/"
+# Each DLL with the regsvr32 of its own bitness, into its own registry view.
+register() {
+  if ! scripts/wine-run "$state" "$1" /s "$2"; then
+    echo "smoke: $1 could not register $2" >&2
+    exit 1
+  fi
+}
+register 'C:\windows\system32\regsvr32.exe' 'C:\Program Files\Tarnwick\Tarnwick.dll'
+register 'C:\windows\syswow64\regsvr32.exe' 'C:\Program Files\Tarnwick\x86\Tarnwick.dll'
 
-echo "Smoke run: Tarnwick.dll registered; IsMemberOf through COM for C:\\tarnwick-sample (S_OK = badge)"
-scripts/wine-run "$state" build/windows/tools/tarnwick-mark.exe --com --tree \
-  'C:\tarnwick-sample' 'R:\' 'C:\tarnwick-sample\files-only\a.txt'
+for bits in 64 32; do
+  tree=build/windows
+  [[ $bits == 32 ]] && tree=build/windows-x86
+  echo "Smoke run: IsMemberOf through COM from a $bits-bit program for C:\tarnwick-sample" \
+       "(S_OK = badge)"
+  scripts/wine-run "$state" $tree/tools/tarnwick-mark.exe --com --tree \
+    'C:\tarnwick-sample' 'R:\' 'C:\tarnwick-sample\files-only\a.txt'
+done

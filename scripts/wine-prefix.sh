@@ -16,6 +16,10 @@ mkdir -p "$state"
 prefix=$state/prefix
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+# With wine32 installed, plain `wine` starts Wine's builtin programs (regedit, reg, wineboot) as
+# 32-bit ones, which read and write the registry's 32-bit view: drive types written there are
+# silently ignored. The 64-bit loader runs them in the 64-bit view, with or without wine32.
+wine64=/usr/lib/wine/wine64
 
 stop() {
   if [[ -d $prefix ]]; then wineserver -k >/dev/null 2>&1 9>&- || true; fi
@@ -43,7 +47,7 @@ start_display() {
 
 make_prefix() {
   rm -rf "$prefix"
-  wineboot -i >/dev/null 2>&1 9>&- </dev/null
+  "$wine64" wineboot -i >/dev/null 2>&1 9>&- </dev/null
   wineserver -w 9>&-
 
   # Drives the tests rely on: R: removable, N: network. C: is declared a hard disk, whatever
@@ -72,18 +76,37 @@ Windows Registry Editor Version 5.00
 "Meiryo"="IPAPGothic"
 "MS Shell Dlg"="Tahoma"
 REG
-  wine regedit /S "$(winepath -w "$state/prefix.reg" 2>/dev/null 9>&-)" >/dev/null 2>&1 9>&- </dev/null
+  "$wine64" regedit /S "$("$wine64" winepath -w "$state/prefix.reg" 2>/dev/null 9>&-)" >/dev/null 2>&1 9>&- </dev/null
   # Buttons without a font of their own draw in "System", captions in bold Tahoma; neither has
   # Japanese glyphs here. Linked to the IPA face, as Windows links its UI fonts, they show it.
   local face
   for face in System "Tahoma Bold"; do
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    "$wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
       /v "$face" /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f >/dev/null 2>&1 9>&- </dev/null
   done
   # The server reads the drive types only when it starts.
   wineserver -k >/dev/null 2>&1 9>&- || true
   wineserver -w 9>&- || true
+  check_drive_types
   touch "$prefix/.tarnwick-ready"
+}
+
+# The tests' answers hang on these types; a prefix where Wine did not apply them would make a
+# removable or network drive look fixed, and tests would fail far from the cause.
+check_drive_types() {
+  local program=$state/drive-type.exe expectation letter actual
+  x86_64-w64-mingw32-gcc-posix -O2 -Wall -Werror -s -o "$program" \
+    "$(dirname "${BASH_SOURCE[0]}")/drive-type.c"
+  for expectation in c=3 r=2 n=4; do  # DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_REMOTE
+    letter=${expectation%=*}
+    # Through a file: a Wine started here may keep a pipe open for as long as it runs.
+    "$wine64" "$program" "$letter" >"$state/drive-type.out" 2>/dev/null 9>&- </dev/null || true
+    actual=$(tr -d '\r' <"$state/drive-type.out")
+    if [[ $actual != "${expectation#*=}" ]]; then
+      echo "wine-prefix: drive ${letter^^}: has type '$actual', the tests need ${expectation#*=}" >&2
+      return 1
+    fi
+  done
 }
 
 write_env() {

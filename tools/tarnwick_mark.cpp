@@ -2,8 +2,9 @@
 // Prints, for each path, the answer the overlay gives Explorer: "S_OK<TAB>path" (badge) or
 // "S_FALSE<TAB>path". With --tree, also for every folder below each path, depth-first, sorted by
 // name. With --com (Windows), asks the registered Tarnwick.dll through COM, as Explorer does,
-// instead of the decision linked into this program. A developer's tool and the smoke run's
-// driver; the native build takes Linux paths.
+// instead of the decision linked into this program: the 64-bit build asks the 64-bit registration,
+// the 32-bit build (the windows-x86 preset) the 32-bit one, as a 32-bit program's Open dialog
+// would. A developer's tool and the smoke run's driver; the native build takes Linux paths.
 
 #include <algorithm>
 #include <cstdio>

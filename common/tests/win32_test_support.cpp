@@ -120,24 +120,32 @@ HWND ChildProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) cons
   return found;
 }
 
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  const wchar_t* className;
+  HWND found;
+};
+
+// A named function: on 32-bit x86 a lambda does not convert to a CALLBACK (stdcall) pointer.
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM context) {
+  auto& search = *reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search.processId || !IsWindowVisible(window) ||
+      ClassName(window) != search.className) {
+    return TRUE;
+  }
+  search.found = window;
+  return FALSE;
+}
+
+}  // namespace
+
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
-  struct Search {
-    DWORD processId;
-    const wchar_t* className;
-    HWND found;
-  } search = {processId, className, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != s.processId || !IsWindowVisible(window) || ClassName(window) != s.className) {
-          return TRUE;
-        }
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search = {processId, className, nullptr};
+  EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

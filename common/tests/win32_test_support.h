@@ -51,10 +51,12 @@ struct RegistryString {
   std::wstring text;
 };
 
-inline RegistryString ReadRegistryString(HKEY hive, const std::wstring& key, const wchar_t* name) {
+// `view` is 0 for the program's own registry view, or KEY_WOW64_32KEY / KEY_WOW64_64KEY.
+inline RegistryString ReadRegistryString(HKEY hive, const std::wstring& key, const wchar_t* name,
+                                         REGSAM view = 0) {
   RegistryString result;
   HKEY opened = nullptr;
-  result.status = RegOpenKeyExW(hive, key.c_str(), 0, KEY_READ, &opened);
+  result.status = RegOpenKeyExW(hive, key.c_str(), 0, KEY_READ | view, &opened);
   if (result.status != ERROR_SUCCESS) return result;
   wchar_t buffer[1024] = {};
   result.bytes = sizeof(buffer) - sizeof(wchar_t);
@@ -65,9 +67,9 @@ inline RegistryString ReadRegistryString(HKEY hive, const std::wstring& key, con
   return result;
 }
 
-inline bool RegistryKeyExists(HKEY hive, const std::wstring& key) {
+inline bool RegistryKeyExists(HKEY hive, const std::wstring& key, REGSAM view = 0) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(hive, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(hive, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
   RegCloseKey(opened);
   return true;
 }

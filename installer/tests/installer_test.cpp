@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "common/tests/win32_test_support.h"
 
@@ -31,17 +32,24 @@ std::wstring KnownFolder(REFKNOWNFOLDERID folder) {
   return result;
 }
 
-// The files Windows is to delete at its next restart.
-std::wstring PendingDeletions() {
+// How many files in `folder` Windows is to delete at its next restart. Counted, not cleared:
+// on a real machine the list holds other programs' files too.
+size_t PendingDeletionsIn(const std::wstring& folder) {
   std::wstring pending(32768, L'\0');
   DWORD bytes = static_cast<DWORD>(pending.size() * sizeof(wchar_t));
   if (RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
                    L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending.data(),
                    &bytes) != ERROR_SUCCESS) {
-    return {};
+    return 0;
   }
   pending.resize(bytes / sizeof(wchar_t));
-  return pending;
+  const std::wstring moved = folder + L"\\ns";  // the installer's fresh names: ns*.tmp
+  size_t count = 0;
+  for (size_t at = pending.find(moved); at != std::wstring::npos;
+       at = pending.find(moved, at + 1)) {
+    ++count;
+  }
+  return count;
 }
 
 class InstallerTest : public ::testing::Test {
@@ -73,19 +81,25 @@ class InstallerTest : public ::testing::Test {
   std::wstring Installed(const wchar_t* name) const { return installDir_ + L"\\" + name; }
 
   void ExpectInstalled() {
-    for (const wchar_t* file : {L"Tarnwick.dll", L"TarnwickSettings.exe", L"TarnwickDiag.exe",
-                                L"README.txt", L"uninstall.exe"}) {
+    for (const wchar_t* file : {L"Tarnwick.dll", L"x86\\Tarnwick.dll", L"TarnwickSettings.exe",
+                                L"TarnwickDiag.exe", L"README.txt", L"uninstall.exe"}) {
       EXPECT_TRUE(FileExists(Installed(file))) << file;
     }
-    // The same four values regsvr32 writes, pointing at the installed DLL.
-    EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, kClassKey, nullptr).text, L"Tarnwick Overlay");
-    EXPECT_EQ(_wcsicmp(ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, nullptr).text.c_str(),
-                       Installed(L"Tarnwick.dll").c_str()),
-              0);
-    EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, L"ThreadingModel").text,
-              L"Apartment");
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kOverlayKey, nullptr).text,
-              L"{493A8F22-3B3F-43E4-BF53-725A89A44434}");
+    // In each registry view the same four values its regsvr32 writes, naming that view's DLL.
+    for (const auto& [view, dll] : {std::pair{KEY_WOW64_64KEY, L"Tarnwick.dll"},
+                                    std::pair{KEY_WOW64_32KEY, L"x86\\Tarnwick.dll"}}) {
+      EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, kClassKey, nullptr, view).text,
+                L"Tarnwick Overlay");
+      EXPECT_EQ(
+          _wcsicmp(ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, nullptr, view).text.c_str(),
+                   Installed(dll).c_str()),
+          0)
+          << dll;
+      EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, L"ThreadingModel", view).text,
+                L"Apartment");
+      EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kOverlayKey, nullptr, view).text,
+                L"{493A8F22-3B3F-43E4-BF53-725A89A44434}");
+    }
 
     EXPECT_TRUE(FileExists(shortcuts_ + L"\\Tarnwick 設定.lnk"));
     EXPECT_TRUE(FileExists(shortcuts_ + L"\\Tarnwick 診断.lnk"));
@@ -124,6 +138,13 @@ class InstallerTest : public ::testing::Test {
     CoUninitialize();
   }
 
+  void ExpectUnregisteredInBothViews() {
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+      EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey, view)) << view;
+      EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey, view)) << view;
+    }
+  }
+
   std::wstring setup_;
   std::wstring installDir_;
   std::wstring shortcuts_;
@@ -145,9 +166,10 @@ TEST_F(InstallerTest, InstallingOverAnInstallUpgradesItInPlace) {
   // Explorer holds the old handler loaded: the upgrade must still put the new one in place.
   HMODULE loaded = LoadLibraryW(Installed(L"Tarnwick.dll").c_str());
   ASSERT_NE(loaded, nullptr);
+  const size_t pendingBefore = PendingDeletionsIn(installDir_);
   Install();
   ExpectInstalled();
-  EXPECT_NE(PendingDeletions().find(installDir_ + L"\\ns"), std::wstring::npos)
+  EXPECT_GT(PendingDeletionsIn(installDir_), pendingBefore)
       << "the old DLL is moved aside and deleted at the next restart";
   FreeLibrary(loaded);
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -177,8 +199,7 @@ TEST_F(InstallerTest, SilentUninstallRemovesEverythingButTheUsersSettings) {
   EXPECT_FALSE(FileExists(installDir_));
   EXPECT_FALSE(FileExists(shortcuts_));
   EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey));
+  ExpectUnregisteredInBothViews();
   EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Tarnwick"));
   EXPECT_TRUE(FileExists(userIcon));
 
@@ -188,17 +209,27 @@ TEST_F(InstallerTest, SilentUninstallRemovesEverythingButTheUsersSettings) {
 
 TEST_F(InstallerTest, DllStillInUseIsUnregisteredAndRemovedAtTheNextRestart) {
   Install();
-  // This process plays Explorer: it holds the DLL loaded while the uninstaller runs.
+  // This process plays Explorer and a 32-bit program's dialog: it holds both DLLs mapped as
+  // images while the uninstaller runs (the 32-bit one as a resource image, as a 64-bit process
+  // can), so neither can be deleted.
   HMODULE loaded = LoadLibraryW(Installed(L"Tarnwick.dll").c_str());
   ASSERT_NE(loaded, nullptr);
+  HMODULE loaded32 = LoadLibraryExW(Installed(L"x86\\Tarnwick.dll").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(loaded32, nullptr);
+  const size_t pendingBefore = PendingDeletionsIn(installDir_);
+  const size_t pendingBefore32 = PendingDeletionsIn(installDir_ + L"\\x86");
   Uninstall();
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey));
+  ExpectUnregisteredInBothViews();
   EXPECT_FALSE(FileExists(Installed(L"TarnwickSettings.exe")));
   // Moved aside and queued for deletion at the next restart.
-  EXPECT_FALSE(FileExists(Installed(L"Tarnwick.dll")));
-  EXPECT_NE(PendingDeletions().find(installDir_ + L"\\ns"), std::wstring::npos);
+  for (const wchar_t* dll : {L"Tarnwick.dll", L"x86\\Tarnwick.dll"}) {
+    EXPECT_FALSE(FileExists(Installed(dll))) << dll;
+  }
+  EXPECT_GT(PendingDeletionsIn(installDir_), pendingBefore);
+  EXPECT_GT(PendingDeletionsIn(installDir_ + L"\\x86"), pendingBefore32);
   FreeLibrary(loaded);
+  FreeLibrary(loaded32);
 }
 
 }  // namespace

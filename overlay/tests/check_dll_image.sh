@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Tarnwick.dll as a file, read by independent tools (no Wine): exactly the four exports with
-# ordinals 1-4 and the name "Tarnwick.dll", only system DLLs among the imports, and the built-in
-# icon group 1 (language 1033) whose six images are byte for byte those of the default badge file.
-#   check_dll_image.sh DLL DEFAULT_BADGE_ICO
+# ordinals 1-4 and the name "Tarnwick.dll", only system DLLs among the imports, ASLR and DEP on,
+# a SafeSEH table on 32-bit x86, and the built-in icon group 1 (language 1033) whose six images
+# are byte for byte those of the default badge file, and those of the other build's DLL if given.
+#   check_dll_image.sh DLL DEFAULT_BADGE_ICO [OTHER_DLL]
 set -euo pipefail
 dll=$1
 ico=$2
+other=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -25,6 +27,15 @@ system_dlls='^(ADVAPI32|KERNEL32|msvcrt|ole32|OLEAUT32|USER32|GDI32|SHELL32|api-
 grep 'DLL Name:' "$work/headers" | awk '{print $3}' >"$work/imports"
 if grep -viE "$system_dlls" "$work/imports"; then fail "imports a DLL that is not a system DLL"; fi
 
+# IMAGE_DLLCHARACTERISTICS: DYNAMIC_BASE 0x40 and NX_COMPAT 0x100; HIGH_ENTROPY_VA 0x20 for 64-bit.
+characteristics=$((16#$(awk '/^DllCharacteristics/ {print $2}' "$work/headers")))
+if grep -q '^Magic.*020b' "$work/headers"; then wanted=$((0x160)); else wanted=$((0x140)); fi
+(((characteristics & wanted) == wanted)) || fail "ASLR or DEP is off ($(printf 0x%x "$characteristics"))"
+# A 32-bit image lists its exception handlers for SafeSEH in the load configuration.
+if ! grep -q '^Magic.*020b' "$work/headers"; then
+  grep -qE '^Entry a 0*[1-9a-f][0-9a-f]* ' "$work/headers" || fail "no load configuration (SafeSEH)"
+fi
+
 wrestool -l "$dll" >"$work/resources"
 grep -q -- "--type=14 --name=1 --language=1033" "$work/resources" || fail "no icon group 1/1033"
 [[ $(grep -c -- '--type=3 ' "$work/resources") -eq 6 ]] || fail "not six icon images"
@@ -42,5 +53,10 @@ for i in $(seq 1 6); do
   dd if="$ico" of="$work/file-$i" bs=1 skip="$offset" count="$size" status=none
   wrestool -x --raw --type=3 --name="$i" "$dll" >"$work/dll-$i"
   cmp -s "$work/file-$i" "$work/dll-$i" || fail "icon image $i differs from the default badge file"
+  if [[ -n $other ]]; then
+    wrestool -x --raw --type=3 --name="$i" "$other" >"$work/other-$i"
+    cmp -s "$work/dll-$i" "$work/other-$i" || fail "icon image $i differs from $other"
+  fi
 done
-echo "Tarnwick.dll: 4 exports (ordinals 1-4), system imports only, 6 icon images equal to the file"
+echo "Tarnwick.dll: 4 exports (ordinals 1-4), system imports only, ASLR and DEP, 6 icon images" \
+  "equal to the file${other:+ and to $other}"

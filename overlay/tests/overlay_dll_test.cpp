@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -26,6 +28,16 @@ const std::wstring kIdentifiersKey =
 const std::wstring kOverlayKey = kIdentifiersKey + L"\\  Tarnwick";
 const std::wstring kClassKey = std::wstring(L"CLSID\\") + kClassIdString;
 const std::wstring kServerKey = kClassKey + L"\\InProcServer32";
+
+// The 32-bit and the 64-bit DLL register the same CLSID and overlay name, each in its own view of
+// the registry; this program is built for both and so checks both against each other.
+#if defined(_WIN64)
+constexpr REGSAM kOwnView = KEY_WOW64_64KEY;
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kOwnView = KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
 
 using NoArgumentFunction = HRESULT(STDAPICALLTYPE*)();
 using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
@@ -113,6 +125,59 @@ TEST_F(OverlayDllTest, RegistrationWritesExactlyTheFourValuesAndUnregistrationRe
   EXPECT_EQ(CoCreateInstance(kClassId, nullptr, CLSCTX_INPROC_SERVER,
                              IID_IShellIconOverlayIdentifier, overlay_.put()),
             REGDB_E_CLASSNOTREG);
+}
+
+TEST_F(OverlayDllTest, RegistrationAndRemovalStayInTheirOwnRegistryView) {
+  // The other build's registration, as its regsvr32 writes it in the other view.
+  const std::wstring otherDll = L"C:\\Program Files\\Tarnwick\\other-view\\Tarnwick.dll";
+  const struct {
+    HKEY hive;
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring text;
+  } other[] = {
+      {HKEY_CLASSES_ROOT, kServerKey, nullptr, otherDll},
+      {HKEY_CLASSES_ROOT, kServerKey, L"ThreadingModel", L"Apartment"},
+      {HKEY_LOCAL_MACHINE, kOverlayKey, nullptr, kClassIdString},
+  };
+  for (const auto& value : other) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(value.hive, value.key.c_str(), 0, nullptr, 0, KEY_WRITE | kOtherView,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, value.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text.c_str()),
+                   static_cast<DWORD>((value.text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+  auto expectOtherViewUntouched = [&](const char* when) {
+    for (const auto& value : other) {
+      EXPECT_EQ(ReadRegistryString(value.hive, value.key, value.name, kOtherView).text, value.text)
+          << when;
+    }
+  };
+
+  ASSERT_EQ(Regsvr32(L""), 0u);
+  EXPECT_EQ(
+      _wcsicmp(ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, nullptr, kOwnView).text.c_str(),
+               DllPath().c_str()),
+      0);
+  expectOtherViewUntouched("after registration");
+  overlay_.reset();
+  ASSERT_EQ(Regsvr32(L"/u"), 0u);
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey, kOwnView));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey, kOwnView));
+  expectOtherViewUntouched("after removal");
+
+  for (const auto& [hive, parent, child] :
+       {std::tuple{HKEY_CLASSES_ROOT, std::wstring(L"CLSID"), std::wstring(kClassIdString)},
+        std::tuple{HKEY_LOCAL_MACHINE, kIdentifiersKey, std::wstring(L"  Tarnwick")}}) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(hive, parent.c_str(), 0, KEY_ALL_ACCESS | kOtherView, &key) ==
+        ERROR_SUCCESS) {
+      RegDeleteTreeW(key, child.c_str());
+      RegCloseKey(key);
+    }
+  }
 }
 
 TEST_F(OverlayDllTest, RefusedWriteStopsRegistrationWithItsStatus) {
@@ -205,6 +270,71 @@ TEST_F(OverlayDllTest, DllStaysLoadedWhileAnObjectAFactoryOrALockLives) {
   factory.reset();
   EXPECT_EQ(canUnload(), S_OK);
 }
+
+#if defined(__i386__)
+// On 32-bit x86 Windows checks a frame-based handler before it calls it; Wine does not. SafeSEH:
+// a handler in an image that carries a SafeSEH table must be listed there, or the process is
+// ended instead. SEHOP: every record from fs:[0] down lies on the stack, aligned, and the chain is
+// whole. Seen from a vectored handler, which runs before the chain, at the guard's own fault.
+struct HandlerChainView {
+  std::uintptr_t dllBase = 0;
+  std::uintptr_t dllEnd = 0;
+  DWORD dllHandlerRva = 0;
+  bool chainSound = true;
+};
+HandlerChainView* chainView = nullptr;
+
+LONG CALLBACK ViewHandlerChain(EXCEPTION_POINTERS*) {
+  // The TEB's own address at fs:[0x18]; NtCurrentTeb() trips GCC 12's array-bounds check.
+  const NT_TIB* tib = nullptr;
+  asm("movl %%fs:0x18, %0" : "=r"(tib));
+  const auto stackLow = reinterpret_cast<std::uintptr_t>(tib->StackLimit);
+  const auto stackHigh = reinterpret_cast<std::uintptr_t>(tib->StackBase);
+  const auto* record = tib->ExceptionList;
+  for (int depth = 0; reinterpret_cast<std::intptr_t>(record) != -1; ++depth) {
+    const auto address = reinterpret_cast<std::uintptr_t>(record);
+    if (depth > 1000 || address < stackLow || address + 8 > stackHigh || address % 4 != 0) {
+      chainView->chainSound = false;
+      break;
+    }
+    const auto handler = reinterpret_cast<std::uintptr_t>(record->Handler);
+    if (handler >= chainView->dllBase && handler < chainView->dllEnd) {
+      chainView->dllHandlerRva = static_cast<DWORD>(handler - chainView->dllBase);
+    }
+    record = record->Next;
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST_F(OverlayDllTest, GuardHandlerIsListedForSafeSehAndItsRecordPassesSehop) {
+  const auto* base = reinterpret_cast<const BYTE*>(dll_);
+  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  HandlerChainView view;
+  view.dllBase = reinterpret_cast<std::uintptr_t>(base);
+  view.dllEnd = view.dllBase + headers->OptionalHeader.SizeOfImage;
+  chainView = &view;
+  void* watcher = AddVectoredExceptionHandler(1, ViewHandlerChain);
+  EXPECT_EQ(overlay_->IsMemberOf(reinterpret_cast<LPCWSTR>(0x10), 0), S_FALSE);
+  RemoveVectoredExceptionHandler(watcher);
+  chainView = nullptr;
+  EXPECT_TRUE(view.chainSound);
+  ASSERT_NE(view.dllHandlerRva, 0u) << "no handler of Tarnwick.dll was registered at the fault";
+
+  EXPECT_EQ(headers->OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NO_SEH, 0);
+  const IMAGE_DATA_DIRECTORY& directory =
+      headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+  ASSERT_NE(directory.VirtualAddress, 0u) << "no load configuration: no SafeSEH table";
+  const auto* config =
+      reinterpret_cast<const IMAGE_LOAD_CONFIG_DIRECTORY32*>(base + directory.VirtualAddress);
+  ASSERT_GE(config->Size, offsetof(IMAGE_LOAD_CONFIG_DIRECTORY32, SEHandlerCount) + sizeof(DWORD));
+  const auto* table = reinterpret_cast<const DWORD*>(config->SEHandlerTable);
+  ASSERT_NE(table, nullptr);
+  // Windows looks handlers up by binary search: the table must be sorted.
+  EXPECT_TRUE(std::is_sorted(table, table + config->SEHandlerCount));
+  EXPECT_TRUE(std::binary_search(table, table + config->SEHandlerCount, view.dllHandlerRva));
+}
+#endif
 
 class OverlayInfoTest : public OverlayDllTest {
  protected:
