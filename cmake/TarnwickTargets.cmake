@@ -38,7 +38,12 @@ endfunction()
 # Explorer's file properties show these: product, description, version, copyright.
 set(TARNWICK_PUBLISHER "Tarnwick Project")
 set(TARNWICK_COPYRIGHT "Copyright (C) 2026 Tarnwick Project")
-function(tarnwick_add_version_resource target description)
+
+# What every binary we ship gets: the version resource that Explorer's properties show; no symbols
+# or debug information, which would name the build folder and make two builds of one commit
+# differ; and a link map (property TARNWICK_LINK_MAP), from which the third-party notices learn
+# what the linker took in.
+function(tarnwick_shipped_binary target description)
   if(NOT WIN32)
     return()
   endif()
@@ -59,4 +64,8 @@ function(tarnwick_add_version_resource target description)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in
                  ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc @ONLY)
   target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+
+  set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+  target_link_options(${target} PRIVATE -s -Wl,-Map=${map})
+  set_property(TARGET ${target} PROPERTY TARNWICK_LINK_MAP ${map})
 endfunction()
