@@ -32,6 +32,15 @@ for preset in native native-asan native-tsan windows windows-x86; do
   summaries+=("$preset: $(grep -E 'tests passed|tests failed' "$log" | tail -n 1)")
 done
 
+# The release, built again from a clean clone in another folder, must be the same bytes.
+log=$ROOT/build/logs/reproducible.log
+if ! packaging/tests/check_reproducible.sh >"$log" 2>&1; then
+  failed=1
+  echo "FAILED: packaging/tests/check_reproducible.sh" >&2
+  tail -n 30 "$log" >&2
+fi
+summaries+=("reproducible: $(tail -n 1 "$log")")
+
 printf '%s\n' "${summaries[@]}"
 # One closing line over all runs.
 read -r total failures < <(cat "$ROOT"/build/logs/test-*.log |

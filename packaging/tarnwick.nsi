@@ -1,12 +1,18 @@
 ; The Tarnwick installer: 64-bit Windows only (the 32-bit DLL beside the 64-bit one), machine-wide,
-; Japanese.
-; makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DBINARIES=dir -DOUTFILE=setup.exe tarnwick.nsi
+; Japanese. Built by package.sh:
+; makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DBINARIES=dir -DOUTFILE=setup.exe -DSIGN=sign.sh
+;          tarnwick.nsi
 
 Unicode true
 Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+
+; The uninstaller is written out and signed before it is packed; the installer when it is done.
+; sign.sh does nothing when no signing material is given.
+!uninstfinalize '"${SIGN}" "%1"' = 0
+!finalize '"${SIGN}" "%1"' = 0
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -108,6 +114,8 @@ Section "Tarnwick" SectionMain
   File "${BINARIES}\TarnwickSettings.exe"
   File "${BINARIES}\TarnwickDiag.exe"
   File "${BINARIES}\README.txt"
+  File "${BINARIES}\LICENSE.txt"
+  File "${BINARIES}\THIRD-PARTY-NOTICES.txt"
   SetOutPath "$INSTDIR\x86"
   File "${BINARIES}\x86\Tarnwick.dll"
   SetOutPath "$INSTDIR"
@@ -153,6 +161,8 @@ Section "Uninstall"
   Delete "$INSTDIR\TarnwickSettings.exe"
   Delete "$INSTDIR\TarnwickDiag.exe"
   Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
 

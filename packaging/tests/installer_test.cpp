@@ -81,8 +81,9 @@ class InstallerTest : public ::testing::Test {
   std::wstring Installed(const wchar_t* name) const { return installDir_ + L"\\" + name; }
 
   void ExpectInstalled() {
-    for (const wchar_t* file : {L"Tarnwick.dll", L"x86\\Tarnwick.dll", L"TarnwickSettings.exe",
-                                L"TarnwickDiag.exe", L"README.txt", L"uninstall.exe"}) {
+    for (const wchar_t* file :
+         {L"Tarnwick.dll", L"x86\\Tarnwick.dll", L"TarnwickSettings.exe", L"TarnwickDiag.exe",
+          L"README.txt", L"LICENSE.txt", L"THIRD-PARTY-NOTICES.txt", L"uninstall.exe"}) {
       EXPECT_TRUE(FileExists(Installed(file))) << file;
     }
     // In each registry view the same four values its regsvr32 writes, naming that view's DLL.

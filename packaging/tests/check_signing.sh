@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Signing, end to end, with a throwaway certificate made here: missing material and a wrong
+# password stop the packaging before it writes anything; with good material every shipped PE
+# (the uninstaller inside the installer too) verifies, and the signed installer still installs
+# and registers both DLLs under Wine, which then answer through COM.
+#   check_signing.sh WINE_STATE WORK DLL DLL_X86 SETTINGS DIAG MARK MARK_X86
+set -euo pipefail
+state=$1 work=$2
+shift 2
+binaries=("$1" "$2" "$3" "$4")
+mark=$5 mark_x86=$6
+here=$(cd "$(dirname "$0")/.." && pwd)
+root=$(dirname "$here")
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarnwick throwaway test signer" \
+  -addext extendedKeyUsage=codeSigning -keyout key.pem -out cert.pem 2>/dev/null
+password="throwaway-$RANDOM$RANDOM"
+openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.p12 -passout "pass:$password"
+
+package() {  # OUT: package.sh with the environment already set
+  "$here/package.sh" "$1" 9.9.9 "${binaries[@]}" >"$1.log" 2>&1
+}
+
+for bad in missing wrong-password; do
+  if [[ $bad == missing ]]; then
+    export TARNWICK_SIGN_PKCS12=$work/no-such.p12 TARNWICK_SIGN_PASSWORD=$password
+    expected="not a readable file"
+  else
+    export TARNWICK_SIGN_PKCS12=$work/signer.p12 TARNWICK_SIGN_PASSWORD=wrong
+    expected="does not open"
+  fi
+  if package "$work/$bad"; then fail "packaging with $bad signing material succeeded"; fi
+  grep -q "$expected" "$work/$bad.log" || fail "$bad: no clear message: $(cat "$work/$bad.log")"
+  [[ ! -e $work/$bad && ! -e $work/$bad.partial ]] || fail "$bad: left a release behind"
+done
+
+export TARNWICK_SIGN_PKCS12=$work/signer.p12 TARNWICK_SIGN_PASSWORD=$password
+package "$work/signed" || fail "signed packaging failed: $(tail -n 20 "$work/signed.log")"
+verify() {
+  osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 ||
+    fail "$1 does not verify: $(tail -n 5 "$work/verify.log")"
+  grep -q 'Message digest algorithm *: SHA256' "$work/verify.log" || fail "$1: not SHA-256"
+}
+release=$work/signed
+mkdir -p "$work/unzipped"
+unzip -q "$release"/Tarnwick-9.9.9-win64.zip -d "$work/unzipped"
+for file in "$release"/{Tarnwick.dll,x86/Tarnwick.dll,TarnwickSettings.exe,TarnwickDiag.exe} \
+            "$release"/Tarnwick-9.9.9-setup.exe "$work"/unzipped/{Tarnwick.dll,x86/Tarnwick.dll}; do
+  verify "$file"
+done
+(cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the signed files"
+
+# Under Wine: the signed installer installs, its uninstaller is signed, and the signed DLLs
+# register and answer in both registry views.
+"$root/scripts/wine-prefix.sh" ensure "$state"
+source "$state/env"
+wine=/usr/lib/wine/wine64
+installed="$WINEPREFIX/drive_c/Program Files/Tarnwick"
+"$wine" "$(winepath -w "$release/Tarnwick-9.9.9-setup.exe" 2>/dev/null)" /S >/dev/null 2>&1 ||
+  fail "the signed installer failed"
+verify "$installed/uninstall.exe"
+mkdir -p "$WINEPREFIX/drive_c/signed-leaf"
+for program in "$mark" "$mark_x86"; do
+  answer=$("$root/scripts/wine-run" "$state" "$program" --com 'C:\signed-leaf' 2>&1 | tr -d '\r')
+  [[ $answer == "S_OK	C:\\signed-leaf" ]] || fail "$(basename "$(dirname "$(dirname "$program")")"): $answer"
+done
+# The uninstaller copies itself away and returns at once: wait for it to finish.
+"$wine" "$installed/uninstall.exe" /S >/dev/null 2>&1 || fail "the signed uninstaller failed"
+for _ in $(seq 300); do [[ -e $installed/uninstall.exe ]] || break; sleep 0.1; done
+[[ ! -e $installed/uninstall.exe ]] || fail "the signed uninstaller did not finish"
+rm -rf "$WINEPREFIX/drive_c/signed-leaf"
+echo "Signed: 7 files verify, the uninstaller too; both signed DLLs register and answer under Wine."
+rm -rf "$work"
