@@ -29,6 +29,9 @@ if [[ -n $(git -C "$root" status --porcelain) ]]; then
   build_clone "$work/first"
   reference=$work/first/build/windows/packaging/dist
 else
+  # Packed again for HEAD: the release carries the commit's time.
+  cmake --build "$root/build/windows" --target dist >"$work/here.log" 2>&1 ||
+    { tail -n 40 "$work/here.log" >&2; exit 1; }
   reference=$root/build/windows/packaging/dist
 fi
 # A longer, different path: a build that recorded where it ran would differ.
