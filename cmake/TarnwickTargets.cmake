@@ -5,6 +5,9 @@ function(tarnwick_compile_options target)
   if(WIN32)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                                  _WIN32_WINNT=0x0601)
+    # Source paths relative to the checkout: the test kit ships test programs, whose assertions
+    # carry __FILE__, and two checkouts in different folders must pack the same bytes.
+    target_compile_options(${target} PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
   endif()
 endfunction()
 
