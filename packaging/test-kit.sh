@@ -43,7 +43,7 @@ add_programs "$programs_x64" x64 x86_64-w64-mingw32-strip
 add_programs "$programs_x86" x86 i686-w64-mingw32-strip
 
 # Windows reads these; cmd.exe wants CRLF line ends in a script.
-crlf() { sed 's/$/\r/' "$1" >"$2"; }
+crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
 crlf "$here/test-kit/run-tests.cmd" "$kit/run-tests.cmd"
 crlf "$here/test-kit/Tarnwick-tests.wsb" "$kit/Tarnwick-tests.wsb"
 sed "s/@VERSION@/$version/g" "$here/test-kit/README.txt" >"$work/README.txt"
