@@ -62,8 +62,9 @@ class SettingsTest : public ::testing::Test {
 TEST_F(SettingsTest, AnythingButAFourByteDwordReadsAsTheDefault) {
   const DWORD eightBytes[2] = {0x000000FF, 0};
   const DWORD zeros[2] = {0, 0};
-  StoreSetting(L"BadgeColor", REG_SZ, L"255", sizeof(L"255"));
-  StoreSetting(L"BadgeOutline", REG_QWORD, zeros, 8);
+  // Four bytes each, so only their type keeps them from being read.
+  StoreSetting(L"BadgeColor", REG_SZ, L"7", sizeof(L"7"));
+  StoreSetting(L"BadgeOutline", REG_BINARY, zeros, 4);
   EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
   EXPECT_TRUE(ReadBadgeOutline());
   StoreSetting(L"BadgeColor", REG_DWORD, eightBytes, 8);

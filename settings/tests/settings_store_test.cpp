@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "badge/badge.h"
-#include "settings/settings_layout.h"
 
 namespace tarnwick {
 namespace {
@@ -126,8 +125,12 @@ TEST(ReadSettings, OnlyAStoredDwordCountsAndEverythingElseReadsAsTheDefault) {
        {{kBadgeColorValue, {REG_DWORD, {0x34, 0x12}}}, {kBadgeOutlineValue, {REG_DWORD, {}}}},
        0x1234,
        true},
+      // Four bytes of another type are not a setting, whatever they hold.
+      {"other types",
+       {{kBadgeColorValue, {REG_BINARY, {0xFF, 0, 0, 0}}}, {kBadgeOutlineValue, {REG_SZ, {0, 0}}}},
+       DefaultBadgeColor,
+       true},
   };
-  EXPECT_EQ(BadgePalette[0], DefaultBadgeColor);
   for (const auto& c : cases) {
     FakeSettingsPlatform platform;
     platform.values = c.values;
