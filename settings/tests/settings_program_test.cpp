@@ -128,37 +128,81 @@ class Capture {
   explicit Capture(HWND window) {
     RECT client;
     GetClientRect(window, &client);
-    width_ = client.right;
     const HDC source = GetDC(window);
-    const HDC memory = CreateCompatibleDC(source);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width_, client.bottom, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    pixels_.assign(pixels, pixels + width_ * client.bottom);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    Take(source, client.right, client.bottom);
     ReleaseDC(window, source);
   }
+  Capture(HDC source, int width, int height) { Take(source, width, height); }
 
+  int width() const { return width_; }
   COLORREF At(int x, int y) const {
     const std::uint32_t pixel = pixels_.at(static_cast<std::size_t>(y * width_ + x));
     return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
   }
 
  private:
+  void Take(HDC source, int width, int height) {
+    width_ = width;
+    const HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width_, height, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    pixels_.assign(pixels, pixels + width_ * height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+  }
+
   int width_ = 0;
   std::vector<std::uint32_t> pixels_;
 };
+
+// Pixels of the three text bands (heading and explanation, preview caption, note) that differ from
+// the four texts drawn here on white, each at its place in the font the window paints with. The
+// picture shows text, place and font at once; nothing the window answers to messages would.
+int TextMismatches(const Capture& shot) {
+  const HDC screen = GetDC(nullptr);
+  const HDC dc = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, shot.width(), 300);
+  ReleaseDC(nullptr, screen);
+  const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  PatBlt(dc, 0, 0, shot.width(), 300, WHITENESS);
+  const HFONT font = CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                 DEFAULT_PITCH | FF_DONTCARE, L"Yu Gothic UI");
+  const HGDIOBJ oldFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  for (const auto& [y, text] :
+       {std::pair{18, L"バッジの色を選んでください"},
+        {36, L"（サブフォルダが無いフォルダに付く印の色です）"},
+        {144, L"見え方（左がアイコン32px・右が48px）"},
+        {254, L"⚠ 色を変えたら、エクスプローラーの再起動で反映されます。"}}) {
+    TextOutW(dc, 20, y, text, static_cast<int>(wcslen(text)));
+  }
+  const Capture expected(dc, shot.width(), 300);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  int mismatches = 0;
+  // Between the rings, panels and buttons: rows where only these texts are drawn.
+  for (const auto& [top, bottom] : {std::pair{0, 56}, {138, 166}, {240, 300}}) {
+    for (int y = top; y < bottom; ++y) {
+      for (int x = 0; x < shot.width(); ++x) mismatches += shot.At(x, y) != expected.At(x, y);
+    }
+  }
+  return mismatches;
+}
 
 POINT SwatchCorner(int index) { return {20 + 40 * (index % 8), 60 + 40 * (index / 8)}; }
 
@@ -293,6 +337,7 @@ TEST_F(SettingsWindowTest, IsTheFixedWindowWithThreeClassicButtons) {
 
 TEST_F(SettingsWindowTest, OpensRingedCheckedAndPreviewedOnTheDefaultOrTheStoredSelection) {
   Capture shot(window_);
+  EXPECT_EQ(TextMismatches(shot), 0);
   EXPECT_EQ(RingedSwatch(shot), 0);
   EXPECT_EQ(CheckState(), BST_CHECKED);
   EXPECT_EQ(PreviewMismatches(shot, kSwatch0, true), 0);
