@@ -66,7 +66,8 @@ class SettingsTest : public ::testing::Test {
 };
 
 // The stored DWORDs themselves are read in the /writeico cases below.
-TEST_F(SettingsTest, AnythingButAFourByteDwordReadsAsTheDefault) {
+// And whatever is stored reads back whole, to be put back when storing a new pair fails.
+TEST_F(SettingsTest, AnythingButAFourByteDwordReadsAsTheDefaultAndEveryValueReadsBackWhole) {
   const DWORD eightBytes[2] = {0x000000FF, 0};
   const DWORD zeros[2] = {0, 0};
   // Four bytes each, so only their type keeps them from being read.
@@ -74,10 +75,18 @@ TEST_F(SettingsTest, AnythingButAFourByteDwordReadsAsTheDefault) {
   StoreSetting(L"BadgeOutline", REG_BINARY, zeros, 4);
   EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
   EXPECT_TRUE(ReadBadgeOutline());
+  SettingsPlatform& store = SystemSettingsPlatform();
+  StoredValue value;
+  EXPECT_EQ(store.ReadStoredValue(L"BadgeColor", value), ERROR_SUCCESS);
+  EXPECT_EQ(value, (StoredValue{REG_SZ, {'7', 0, 0, 0}}));
   StoreSetting(L"BadgeColor", REG_DWORD, eightBytes, 8);
   StoreSetting(L"BadgeOutline", REG_DWORD, zeros, 8);
   EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
   EXPECT_TRUE(ReadBadgeOutline());
+  EXPECT_TRUE(store.WriteStoredValue(L"BadgeColor", value));
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kSettingsKeyPath, L"BadgeColor").text, L"7");
+  EXPECT_TRUE(store.RemoveStoredValue(L"BadgeColor"));
+  EXPECT_EQ(store.ReadStoredValue(L"BadgeColor", value), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SettingsTest, WriteicoWritesTheStoredBadgeForUserAndTheDefaultToAPathStoringNothing) {
