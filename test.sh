@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Every test: native, native under ASan+UBSan, native under TSan, and the Windows build under Wine
-# in a private prefix booted fresh for this run. Ends with ctest's summary lines.
+# Every test: native, native under ASan+UBSan, native under TSan, the fuzz targets for a bounded
+# number of inputs each, and the Windows build under Wine in a private prefix booted fresh for this
+# run. Ends with ctest's summary lines.
 source "$(dirname "$0")/scripts/common.sh"
 
 scripts/install-deps.sh
@@ -10,7 +11,7 @@ trap 'scripts/wine-prefix.sh stop "$wine_state" >/dev/null 2>&1 || true' EXIT
 
 failed=0
 summaries=()
-for preset in native native-asan native-tsan windows; do
+for preset in native native-asan native-tsan fuzz windows; do
   configure_and_build "$preset"
   if [[ $preset == windows ]]; then
     # Booted here, once, before ctest starts test programs two at a time.
@@ -22,7 +23,7 @@ for preset in native native-asan native-tsan windows; do
     failed=1
     echo "FAILED: ctest --preset $preset" >&2
     sed -n '/The following tests FAILED/,$p' "$log" >&2
-    grep -B2 -A25 -E '^\[  FAILED  \]|Failure$|ERROR: .*Sanitizer|WARNING: ThreadSanitizer' "$log" \
+    grep -B2 -A25 -E '^\[  FAILED  \]|Failure$|ERROR: .*Sanitizer|WARNING: ThreadSanitizer|PROPERTY FAILED' "$log" \
       | head -n 120 >&2 || true
     echo "(whole log: $log)" >&2
   fi
@@ -30,7 +31,7 @@ for preset in native native-asan native-tsan windows; do
 done
 
 printf '%s\n' "${summaries[@]}"
-# One closing line over all four runs.
+# One closing line over all five runs.
 read -r total failures < <(cat "$ROOT"/build/logs/test-*.log |
   sed -nE 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2 \1/p' |
   awk '{ total += $1; failures += $2 } END { print total + 0, failures + 0 }')
