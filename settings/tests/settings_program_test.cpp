@@ -65,8 +65,8 @@ class SettingsTest : public ::testing::Test {
   ScopedEnvironmentVariable appDataVariable_{L"APPDATA", appData_.path().c_str()};
 };
 
-// The stored DWORDs themselves are read in the /writeico cases below.
-// And whatever is stored reads back whole, to be put back when storing a new pair fails.
+// The stored DWORDs themselves are read in the /writeico cases below. Whatever is stored also reads
+// back whole, to be put back when storing a new pair fails.
 TEST_F(SettingsTest, AnythingButAFourByteDwordReadsAsTheDefaultAndEveryValueReadsBackWhole) {
   const DWORD eightBytes[2] = {0x000000FF, 0};
   const DWORD zeros[2] = {0, 0};
@@ -305,7 +305,7 @@ class SettingsWindowTest : public SettingsTest {
   HWND window_ = nullptr;
 };
 
-TEST_F(SettingsWindowTest, IsTheFixedWindowWithThreeClassicButtons) {
+TEST_F(SettingsWindowTest, IsTheFixedWindowWithItsButtonsTextsRingAndPreviewOfTheSelection) {
   EXPECT_EQ(ClassName(window_), L"TarnwickSettings");
   EXPECT_EQ(WindowText(window_), L"Tarnwick 設定");
   // WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; the system adds the edge of a captioned window.
@@ -342,9 +342,7 @@ TEST_F(SettingsWindowTest, IsTheFixedWindowWithThreeClassicButtons) {
     child = GetWindow(child, GW_HWNDNEXT);
   }
   EXPECT_EQ(child, nullptr);
-}
 
-TEST_F(SettingsWindowTest, OpensRingedCheckedAndPreviewedOnTheDefaultOrTheStoredSelection) {
   Capture shot(window_);
   EXPECT_EQ(TextMismatches(shot), 0);
   EXPECT_EQ(RingedSwatch(shot), 0);
