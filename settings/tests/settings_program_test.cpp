@@ -337,8 +337,9 @@ TEST_F(SettingsWindowTest, IsTheFixedWindowWithItsButtonsTextsRingAndPreviewOfTh
   }
   EXPECT_EQ(child, nullptr);
 
+  // The note is painted last: once it is there, so is everything else.
+  EXPECT_TRUE(WaitUntil([&] { return TextMismatches(Capture(window_)) == 0; }, kTimeoutMs));
   Capture shot(window_);
-  EXPECT_EQ(TextMismatches(shot), 0);
   EXPECT_EQ(RingedSwatch(shot), 0);
   EXPECT_EQ(CheckState(), BST_CHECKED);
   EXPECT_EQ(PreviewMismatches(shot, kSwatch0, true), 0);
