@@ -14,6 +14,11 @@ if(TARNWICK_SANITIZE AND NOT WIN32)
   add_link_options(-fsanitize=${TARNWICK_SANITIZE})
 endif()
 
+# libFuzzer's coverage reaches into the libraries too; only the fuzz targets link its main.
+if(TARNWICK_FUZZ AND NOT WIN32)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Every test program runs natively, or under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
 # Test cases are listed when ctest starts (PRE_TEST), so building never needs Wine. PROPERTIES
 # go to every case. LOCKS names the machine-wide state the cases share (their RESOURCE_LOCK): set
