@@ -37,10 +37,14 @@ VIAddVersionKey /LANG=1041 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN
-!define MUI_FINISHPAGE_RUN_TEXT "エクスプローラーを再起動してバッジを表示する"
-!define MUI_FINISHPAGE_RUN_FUNCTION RestartExplorer
-!define MUI_FINISHPAGE_RUN_NOTCHECKED
+; Explorer loads overlay handlers only when it starts, and this installer does not restart it:
+; an Explorer started from here would carry the installer's elevated token, and where a standard
+; user typed an administrator's password, that administrator's account, for the whole desktop.
+; The Restart Manager documents only that RmRestart leaves elevated and other users'
+; applications alone, not under which token it starts Explorer again from an elevated caller.
+; The user's own next sign-in (or an Explorer restart from the settings program, which runs
+; unelevated) brings the badges.
+!define MUI_FINISHPAGE_TEXT "Tarnwick のインストールが完了しました。$\r$\n$\r$\nエクスプローラーは印（アイコン オーバーレイ）を起動時にだけ読み込むため、印は次回のサインイン後、またはエクスプローラーの再起動後に表示されます。"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -48,12 +52,6 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_UNPAGE_FINISH
 !insertmacro MUI_LANGUAGE "Japanese"
-
-; Explorer loads overlay handlers and their icons only when it starts.
-Function RestartExplorer
-  nsExec::Exec 'cmd.exe /c taskkill /f /im explorer.exe & start explorer.exe'
-  Pop $0
-FunctionEnd
 
 Function .onInit
   ${IfNot} ${RunningX64}

@@ -1,15 +1,19 @@
 // The release installer under Windows (Wine in the test prefix): silent install, upgrade in place,
-// silent uninstall that keeps the user's settings, and a DLL still in use at uninstall.
+// silent uninstall that keeps the user's settings, a DLL still in use at uninstall, and a finish
+// page that restarts nothing.
 
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 
 #include "common/tests/win32_test_support.h"
+#include "common/wide.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -23,6 +27,8 @@ constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick";
 constexpr CLSID kClassId = {
     0x493a8f22, 0x3b3f, 0x43e4, {0xbf, 0x53, 0x72, 0x5a, 0x89, 0xa4, 0x44, 0x34}};
+constexpr std::pair<REGSAM, const wchar_t*> kViews[] = {{KEY_WOW64_64KEY, L"Tarnwick.dll"},
+                                                        {KEY_WOW64_32KEY, L"x86\\Tarnwick.dll"}};
 
 std::wstring KnownFolder(REFKNOWNFOLDERID folder) {
   PWSTR path = nullptr;
@@ -52,18 +58,62 @@ size_t PendingDeletionsIn(const std::wstring& folder) {
   return count;
 }
 
+// An installer that ended or started Explorer changes this set. Wine's desktop is explorer.exe,
+// started when a program first needs the desktop: each case starts it first (GetDesktopWindow).
+std::set<DWORD> ExplorerProcesses() {
+  std::set<DWORD> ids;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0) ids.insert(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  return ids;
+}
+
+// The visible check boxes and the texts of all controls inside `window`, at any depth.
+struct PageContents {
+  std::wstring texts;
+  int checkBoxes = 0;
+};
+
+BOOL CALLBACK CollectControl(HWND control, LPARAM context) {
+  auto& page = *reinterpret_cast<PageContents*>(context);
+  page.texts += WindowText(control) + L"\n";
+  const LONG_PTR type = GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK;
+  if (IsWindowVisible(control) && ClassName(control) == L"Button" &&
+      (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX)) {
+    ++page.checkBoxes;
+  }
+  return TRUE;
+}
+
+PageContents ReadPage(HWND window) {
+  PageContents page;
+  EnumChildWindows(window, CollectControl, reinterpret_cast<LPARAM>(&page));
+  return page;
+}
+
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setup_ = WindowsPathFromEnvironment("TARNWICK_SETUP");
     ASSERT_FALSE(setup_.empty()) << "TARNWICK_SETUP is not set";
+    GetDesktopWindow();
     installDir_ = KnownFolder(FOLDERID_ProgramFiles) + L"\\Tarnwick";
     shortcuts_ = KnownFolder(FOLDERID_CommonPrograms) + L"\\Tarnwick";
     Uninstall();  // whatever an earlier case left
   }
   void TearDown() override { Uninstall(); }
 
-  void Install() { ASSERT_EQ(RunAndWait(L"\"" + setup_ + L"\" /S"), 0u); }
+  // Whatever it does, the installer leaves Explorer running as it was.
+  void Install() {
+    const std::set<DWORD> explorers = ExplorerProcesses();
+    ASSERT_EQ(RunAndWait(L"\"" + setup_ + L"\" /S"), 0u);
+    EXPECT_EQ(ExplorerProcesses(), explorers) << "the installer ended or started Explorer";
+  }
 
   // The uninstaller copies itself away and returns at once: wait for its work to show.
   void Uninstall() {
@@ -80,15 +130,14 @@ class InstallerTest : public ::testing::Test {
 
   std::wstring Installed(const wchar_t* name) const { return installDir_ + L"\\" + name; }
 
-  void ExpectInstalled() {
+  void ExpectFilesAndRegistration(const std::wstring& shortcuts) {
     for (const wchar_t* file :
          {L"Tarnwick.dll", L"x86\\Tarnwick.dll", L"TarnwickSettings.exe", L"TarnwickDiag.exe",
-          L"README.txt", L"LICENSE.txt", L"THIRD-PARTY-NOTICES.txt", L"uninstall.exe"}) {
+          L"README.txt", L"LICENSE.txt", L"THIRD-PARTY-NOTICES.txt"}) {
       EXPECT_TRUE(FileExists(Installed(file))) << file;
     }
     // In each registry view the same four values its regsvr32 writes, naming that view's DLL.
-    for (const auto& [view, dll] : {std::pair{KEY_WOW64_64KEY, L"Tarnwick.dll"},
-                                    std::pair{KEY_WOW64_32KEY, L"x86\\Tarnwick.dll"}}) {
+    for (const auto& [view, dll] : kViews) {
       EXPECT_EQ(ReadRegistryString(HKEY_CLASSES_ROOT, kClassKey, nullptr, view).text,
                 L"Tarnwick Overlay");
       EXPECT_EQ(
@@ -101,10 +150,13 @@ class InstallerTest : public ::testing::Test {
       EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kOverlayKey, nullptr, view).text,
                 L"{493A8F22-3B3F-43E4-BF53-725A89A44434}");
     }
+    EXPECT_TRUE(FileExists(shortcuts + L"\\Tarnwick 設定.lnk"));
+    EXPECT_TRUE(FileExists(shortcuts + L"\\Tarnwick 診断.lnk"));
+  }
 
-    EXPECT_TRUE(FileExists(shortcuts_ + L"\\Tarnwick 設定.lnk"));
-    EXPECT_TRUE(FileExists(shortcuts_ + L"\\Tarnwick 診断.lnk"));
-
+  void ExpectInstalled() {
+    ExpectFilesAndRegistration(shortcuts_);
+    EXPECT_TRUE(FileExists(Installed(L"uninstall.exe")));
     EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName").text,
               L"Tarnwick");
     EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher").status,
@@ -140,7 +192,7 @@ class InstallerTest : public ::testing::Test {
   }
 
   void ExpectUnregisteredInBothViews() {
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    for (const auto& [view, dll] : kViews) {
       EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, kClassKey, view)) << view;
       EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kOverlayKey, view)) << view;
     }
@@ -231,6 +283,32 @@ TEST_F(InstallerTest, DllStillInUseIsUnregisteredAndRemovedAtTheNextRestart) {
   EXPECT_GT(PendingDeletionsIn(installDir_ + L"\\x86"), pendingBefore32);
   FreeLibrary(loaded);
   FreeLibrary(loaded32);
+}
+
+// The elevated installer never restarts Explorer (that Explorer would run elevated, or as the
+// administrator whose password a standard user typed); its last page says when the badges come.
+// Only Windows shows the elevation itself: see docs/windows-testing.md.
+TEST_F(InstallerTest, FinishPageSaysWhenTheBadgesAppearAndOffersNoRestart) {
+  const std::set<DWORD> explorers = ExplorerProcesses();
+  ChildProcess setup(setup_, L"");
+  const HWND window = setup.WaitForWindow(L"#32770", 30000);
+  ASSERT_NE(window, nullptr);
+  // The welcome page; the files page then moves on to the finish page by itself.
+  PostMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+  PageContents page;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        page = ReadPage(window);
+        return page.texts.find(L"次回のサインイン後") != std::wstring::npos;
+      },
+      60000))
+      << Utf8FromWide(page.texts);
+  EXPECT_NE(page.texts.find(L"またはエクスプローラーの再起動後に表示されます"), std::wstring::npos);
+  EXPECT_EQ(page.checkBoxes, 0) << "no option to restart Explorer";
+  PostMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+  EXPECT_EQ(setup.WaitForExit(30000), 0u);
+  EXPECT_EQ(ExplorerProcesses(), explorers);
+  ExpectInstalled();
 }
 
 }  // namespace
