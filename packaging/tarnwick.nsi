@@ -1,7 +1,7 @@
 ; The Tarnwick installer: 64-bit Windows only (the 32-bit DLL beside the 64-bit one), machine-wide,
 ; Japanese. Built by package.sh:
 ; makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DBINARIES=dir -DOUTFILE=setup.exe -DSIGN=sign.sh
-;          tarnwick.nsi
+;          -DMSI_UPGRADE_CODE={the UpgradeCode of tarnwick.wxs} tarnwick.nsi
 
 Unicode true
 Target amd64-unicode
@@ -60,6 +60,14 @@ Function .onInit
   ${EndIf}
   SetRegView 64
   SetShellVarContext all
+  ; The MSI writes the same registration into the same place: installed over each other,
+  ; uninstalling either would silently take the other's badges away.
+  System::Call 'msi::MsiEnumRelatedProductsW(w "${MSI_UPGRADE_CODE}", i 0, i 0, w .r1) i .r0'
+  ${If} $0 == 0
+    MessageBox MB_ICONSTOP|MB_OK "Tarnwick は MSI パッケージ（Tarnwick-*-x64.msi）で既にインストールされています。$\r$\n先に「設定」→「アプリ」からアンインストールしてから、このセットアップを実行してください。" /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
