@@ -17,11 +17,12 @@ endif()
 # Every test program runs natively, or under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
 # Test cases are listed when ctest starts (PRE_TEST), so building never needs Wine. PROPERTIES
 # go to every case. LOCKS names the machine-wide state the cases share (their RESOURCE_LOCK),
-# ENVIRONMENT the cases' variables (NAME=value each): both set once the cases are listed, because
+# VARIABLES their environment (NAME=value each): both set once the cases are listed, because
 # gtest_discover_tests hands PROPERTIES on as one flat list, which turns a list's second item
-# into a property name and so drops it.
+# into a property name and so drops it. (VARIABLES, not ENVIRONMENT: a keyword of this function
+# must not be a word that PROPERTIES may hold.)
 function(tarnwick_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES;LOCKS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES;LOCKS;VARIABLES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main)
   tarnwick_compile_options(${name})
@@ -31,14 +32,14 @@ function(tarnwick_add_test name)
   if(T_LOCKS)
     string(APPEND listed " RESOURCE_LOCK \"${T_LOCKS}\"")
   endif()
-  if(T_ENVIRONMENT)
-    string(APPEND listed " ENVIRONMENT \"${T_ENVIRONMENT}\"")
+  if(T_VARIABLES)
+    string(APPEND listed " ENVIRONMENT \"${T_VARIABLES}\"")
   endif()
   if(listed)
+    # Generated, so that generator expressions in the values are evaluated.
     set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_listed_properties.cmake)
-    file(WRITE ${script} "if(${name}_TESTS)\n"
-                         "  set_tests_properties(\${${name}_TESTS} PROPERTIES${listed})\n"
-                         "endif()\n")
+    file(GENERATE OUTPUT ${script} CONTENT
+         "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES${listed})\nendif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
   endif()
 endfunction()
