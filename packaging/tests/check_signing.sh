@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Signing, end to end, with a throwaway certificate made here: missing material and a wrong
 # password stop the packaging before it writes anything; with good material every shipped PE
-# (the uninstaller inside the installer too) verifies, and the signed installer still installs
-# and registers both DLLs under Wine, which then answer through COM.
+# (the uninstaller inside the installer too) and the MSI verify, and the signed installer still
+# installs and registers both DLLs under Wine, which then answer through COM.
 #   check_signing.sh WINE_STATE WORK DLL DLL_X86 SETTINGS DIAG MARK MARK_X86
 set -euo pipefail
 state=$1 work=$2
@@ -49,7 +49,8 @@ release=$work/signed
 mkdir -p "$work/unzipped"
 unzip -q "$release"/Tarnwick-9.9.9-win64.zip -d "$work/unzipped"
 for file in "$release"/{Tarnwick.dll,x86/Tarnwick.dll,TarnwickSettings.exe,TarnwickDiag.exe} \
-            "$release"/Tarnwick-9.9.9-setup.exe "$work"/unzipped/{Tarnwick.dll,x86/Tarnwick.dll}; do
+            "$release"/Tarnwick-9.9.9-{setup.exe,x64.msi} \
+            "$work"/unzipped/{Tarnwick.dll,x86/Tarnwick.dll}; do
   verify "$file"
 done
 (cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the signed files"
@@ -73,5 +74,5 @@ done
 for _ in $(seq 300); do [[ -e $installed/uninstall.exe ]] || break; sleep 0.1; done
 [[ ! -e $installed/uninstall.exe ]] || fail "the signed uninstaller did not finish"
 rm -rf "$WINEPREFIX/drive_c/signed-leaf"
-echo "Signed: 7 files verify, the uninstaller too; both signed DLLs register and answer under Wine."
+echo "Signed: 8 files verify, the uninstaller too; both signed DLLs register and answer under Wine."
 rm -rf "$work"
