@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Every test: native, native under ASan+UBSan, native under TSan, and the 64-bit and 32-bit Windows
-# builds under Wine in a private prefix booted fresh for this run. Ends with ctest's summary lines.
+# Every test: native, native under ASan+UBSan, native under TSan, the fuzz targets for a bounded
+# number of inputs each, and the 64-bit and 32-bit Windows builds under Wine in a private prefix
+# booted fresh for this run. Ends with ctest's summary lines.
 source "$(dirname "$0")/scripts/common.sh"
 
 scripts/install-deps.sh
@@ -11,7 +12,7 @@ trap 'scripts/wine-prefix.sh stop "$wine_state" >/dev/null 2>&1 || true' EXIT
 failed=0
 summaries=()
 # The 32-bit tree first: the 64-bit one packs its DLL.
-for preset in native native-asan native-tsan windows-x86 windows; do
+for preset in native native-asan native-tsan fuzz windows-x86 windows; do
   configure_and_build "$preset"
 done
 # Both Windows trees test in one prefix, booted here, once, before ctest starts test programs two
@@ -19,13 +20,13 @@ done
 scripts/wine-prefix.sh reset "$wine_state"
 run_quiet wine-prefix scripts/wine-prefix.sh ensure "$wine_state"
 
-for preset in native native-asan native-tsan windows windows-x86; do
+for preset in native native-asan native-tsan fuzz windows windows-x86; do
   log=$ROOT/build/logs/test-$preset.log
   if ! ctest --preset "$preset" -j2 >"$log" 2>&1; then
     failed=1
     echo "FAILED: ctest --preset $preset" >&2
     sed -n '/The following tests FAILED/,$p' "$log" >&2
-    grep -B2 -A25 -E '^\[  FAILED  \]|Failure$|ERROR: .*Sanitizer|WARNING: ThreadSanitizer' "$log" \
+    grep -B2 -A25 -E '^\[  FAILED  \]|Failure$|ERROR: .*Sanitizer|WARNING: ThreadSanitizer|PROPERTY FAILED' "$log" \
       | head -n 120 >&2 || true
     echo "(whole log: $log)" >&2
   fi

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "common/wide.h"
 
@@ -35,5 +36,11 @@ class IconFileSystem {
 
 // The real file system, one per process.
 IconFileSystem& SystemIconFileSystem();
+
+#if defined(_WIN32)
+// The form of `path` the file calls take whatever its length: a drive or UNC path of MAX_PATH
+// units or more in its \\?\ or \\?\UNC\ form, any other path as it is.
+std::wstring WithoutPathLimit(const WideChar* path);
+#endif
 
 }  // namespace tarnwick

@@ -8,17 +8,23 @@
 #include "common/unique_handle.h"
 
 namespace tarnwick {
-namespace {
 
 // A plain path of MAX_PATH units or more is refused by these calls, and the temporary name beside
 // a target is up to 22 units longer than the target, so a badge path from a long %APPDATA% could
-// not be written. Fully qualified drive paths that long are given in the \\?\ form, which lifts
-// the limit; they come normalised from the caller, as that form requires.
+// not be written. Fully qualified paths that long, on a drive or on a share, take the long form
+// (\\?\C:\..., \\?\UNC\server\share\...), which lifts the limit; they come normalised from the
+// caller, as that form requires.
 std::wstring WithoutPathLimit(const WideChar* path) {
   std::wstring text(path);
-  if (text.size() >= MAX_PATH && text[1] == L':' && text[2] == L'\\') text.insert(0, L"\\\\?\\");
+  if (text.size() < MAX_PATH) return text;
+  if (text[1] == L':' && text[2] == L'\\') return L"\\\\?\\" + text;
+  if (text[0] == L'\\' && text[1] == L'\\' && text[2] != L'?' && text[2] != L'.') {
+    return L"\\\\?\\UNC" + text.substr(1);
+  }
   return text;
 }
+
+namespace {
 
 class Win32FileSink final : public FileSink {
  public:

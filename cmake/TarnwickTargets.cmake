@@ -17,6 +17,11 @@ if(TARNWICK_SANITIZE AND NOT WIN32)
   add_link_options(-fsanitize=${TARNWICK_SANITIZE})
 endif()
 
+# libFuzzer's coverage reaches into the libraries too; only the fuzz targets link its main.
+if(TARNWICK_FUZZ AND NOT WIN32)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # The Windows test kit (packaging/test-kit.sh) carries every Windows test program and the programs
 # named here. Each Windows tree lists their files in kit-programs.txt at its top
 # (tarnwick_write_kit_programs, called once every target exists); the 64-bit tree's dist target
@@ -41,22 +46,31 @@ endfunction()
 
 # Every test program runs natively, or under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
 # Test cases are listed when ctest starts (PRE_TEST), so building never needs Wine. PROPERTIES
-# go to every case. LOCKS names the machine-wide state the cases share (their RESOURCE_LOCK): set
-# once the cases are listed, because gtest_discover_tests hands PROPERTIES on as one flat list,
-# which turns the second lock of a list into a property name and so drops it.
+# go to every case. LOCKS names the machine-wide state the cases share (their RESOURCE_LOCK),
+# VARIABLES their environment (NAME=value each): both set once the cases are listed, because
+# gtest_discover_tests hands PROPERTIES on as one flat list, which turns a list's second item
+# into a property name and so drops it. (VARIABLES, not ENVIRONMENT: a keyword of this function
+# must not be a word that PROPERTIES may hold.)
 function(tarnwick_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES;LOCKS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES;LOCKS;VARIABLES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main)
   tarnwick_compile_options(${name})
   tarnwick_kit_program(${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 120 ${T_PROPERTIES})
+  set(listed "")
   if(T_LOCKS)
-    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_locks.cmake)
-    file(WRITE ${script} "if(${name}_TESTS)\n"
-                         "  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK \"${T_LOCKS}\")\n"
-                         "endif()\n")
+    string(APPEND listed " RESOURCE_LOCK \"${T_LOCKS}\"")
+  endif()
+  if(T_VARIABLES)
+    string(APPEND listed " ENVIRONMENT \"${T_VARIABLES}\"")
+  endif()
+  if(listed)
+    # Generated, so that generator expressions in the values are evaluated.
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_listed_properties.cmake)
+    file(GENERATE OUTPUT ${script} CONTENT
+         "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES${listed})\nendif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
   endif()
 endfunction()

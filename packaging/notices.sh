@@ -71,7 +71,8 @@ done
 target=$(sed -nE 's/^\s*Target\s+(\S+).*/\1/p' "$nsis_script")
 compressor=$(sed -nE 's/^\s*SetCompressor\s+(\/SOLID\s+)?(\S+).*/\2/p' "$nsis_script")
 nsis_files=("/usr/share/nsis/Stubs/${compressor:-zlib}-$target")
-for plugin in $(grep -oE '\b[A-Za-z0-9_]+::' "$nsis_script" | sort -u | tr -d ':'); do
+# A plugin call is a statement of its own; "dll::Function" inside System::Call names a system DLL.
+for plugin in $(grep -oE '^\s*[A-Za-z0-9_]+::' "$nsis_script" | sort -u | tr -d ': \t'); do
   nsis_files+=("/usr/share/nsis/Plugins/$target/$plugin.dll")
 done
 for file in "${nsis_files[@]}"; do

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The release, from the built binaries: OUT receives the four binaries (x86/ for the 32-bit DLL),
-# the NSIS installer, the zip, the Windows test kit and SHA256SUMS, all signed first when sign.sh
-# is given material.
+# the NSIS installer, the MSI, the zip, the Windows test kit and SHA256SUMS, all signed first when
+# sign.sh is given material.
 #   package.sh OUT VERSION DLL DLL_X86 SETTINGS DIAG KIT_PROGRAMS KIT_PROGRAMS_X86
 # Each binary's link map lies beside it as <target>.map (see tarnwick_shipped_binary). KIT_PROGRAMS*
 # list the test programs of the 64-bit and the 32-bit tree for the kit (test-kit.sh).
 #
 # Reproducible: the same commit gives the same bytes, wherever and whenever it is built. Where a
-# format stores a time (zip entries, the installer's files), it is the commit's
+# format stores a time (zip entries, the installer's files, the MSI's summary), it is the commit's
 # (SOURCE_DATE_EPOCH, from git when not set); entries go in sorted order with fixed permissions.
 # OUT appears only when everything succeeded: a failed signature leaves no half-signed release.
 set -euo pipefail
@@ -54,9 +54,15 @@ binaries=(Tarnwick.dll x86/Tarnwick.dll TarnwickSettings.exe TarnwickDiag.exe)
 find "$payload" -type f -exec chmod 644 {} + -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 # The installer signs its uninstaller before packing it, and itself when done (!uninstfinalize,
-# !finalize in the script).
+# !finalize in the script). It refuses to install over the MSI, which it knows by its UpgradeCode.
+msi_upgrade_code=$(sed -nE 's/.*UpgradeCode="(\{[0-9A-F-]+\})".*/\1/p' "$here/tarnwick.wxs" | head -n 1)
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DBINARIES="$payload" \
-  -DOUTFILE="$dist/Tarnwick-$version-setup.exe" -DSIGN="$here/sign.sh" "$here/tarnwick.nsi"
+  -DOUTFILE="$dist/Tarnwick-$version-setup.exe" -DSIGN="$here/sign.sh" \
+  -DMSI_UPGRADE_CODE="$msi_upgrade_code" "$here/tarnwick.nsi"
+
+# The same payload for administrators, as an MSI.
+"$here/msi.sh" "$dist/Tarnwick-$version-x64.msi" "$version" "$payload"
+"$here/sign.sh" "$dist/Tarnwick-$version-x64.msi"
 
 # Sorted entries, no extra fields (uid, gid, access times), times in UTC from the files.
 (cd "$payload" && find . -type f | LC_ALL=C sort | sed 's|^\./||' |

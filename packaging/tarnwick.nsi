@@ -1,7 +1,7 @@
 ; The Tarnwick installer: 64-bit Windows only (the 32-bit DLL beside the 64-bit one), machine-wide,
 ; Japanese. Built by package.sh:
 ; makensis -INPUTCHARSET UTF8 -DVERSION=x.y.z -DBINARIES=dir -DOUTFILE=setup.exe -DSIGN=sign.sh
-;          tarnwick.nsi
+;          -DMSI_UPGRADE_CODE={the UpgradeCode of tarnwick.wxs} tarnwick.nsi
 
 Unicode true
 Target amd64-unicode
@@ -37,10 +37,14 @@ VIAddVersionKey /LANG=1041 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
 !define MUI_ABORTWARNING
-!define MUI_FINISHPAGE_RUN
-!define MUI_FINISHPAGE_RUN_TEXT "エクスプローラーを再起動してバッジを表示する"
-!define MUI_FINISHPAGE_RUN_FUNCTION RestartExplorer
-!define MUI_FINISHPAGE_RUN_NOTCHECKED
+; Explorer loads overlay handlers only when it starts, and this installer does not restart it:
+; an Explorer started from here would carry the installer's elevated token, and where a standard
+; user typed an administrator's password, that administrator's account, for the whole desktop.
+; The Restart Manager documents only that RmRestart leaves elevated and other users'
+; applications alone, not under which token it starts Explorer again from an elevated caller.
+; The user's own next sign-in (or an Explorer restart from the settings program, which runs
+; unelevated) brings the badges.
+!define MUI_FINISHPAGE_TEXT "Tarnwick のインストールが完了しました。$\r$\n$\r$\nエクスプローラーは印（アイコン オーバーレイ）を起動時にだけ読み込むため、印は次回のサインイン後、またはエクスプローラーの再起動後に表示されます。"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -49,12 +53,6 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_FINISH
 !insertmacro MUI_LANGUAGE "Japanese"
 
-; Explorer loads overlay handlers and their icons only when it starts.
-Function RestartExplorer
-  nsExec::Exec 'cmd.exe /c taskkill /f /im explorer.exe & start explorer.exe'
-  Pop $0
-FunctionEnd
-
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_ICONSTOP|MB_OK "Tarnwick は 64 ビット版の Windows 専用です。" /SD IDOK
@@ -62,6 +60,14 @@ Function .onInit
   ${EndIf}
   SetRegView 64
   SetShellVarContext all
+  ; The MSI writes the same registration into the same place: installed over each other,
+  ; uninstalling either would silently take the other's badges away.
+  System::Call 'msi::MsiEnumRelatedProductsW(w "${MSI_UPGRADE_CODE}", i 0, i 0, w .r1) i .r0'
+  ${If} $0 == 0
+    MessageBox MB_ICONSTOP|MB_OK "Tarnwick は MSI パッケージ（Tarnwick-*-x64.msi）で既にインストールされています。$\r$\n先に「設定」→「アプリ」からアンインストールしてから、このセットアップを実行してください。" /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit

@@ -27,6 +27,14 @@ mkdir -p "$kit/release" "$kit/tests/x64" "$kit/tests/x86"
 (cd "$release" && find . -type f ! -name SHA256SUMS ! -name '*-windows-tests.zip' |
   xargs -r cp --parents -t "$kit/release")
 
+# The MSI's upgrade case installs an older Tarnwick first: this release's files as version 0.9.0,
+# made as the build tree's older_msi target makes its own.
+if [[ -f $release/Tarnwick-$version-x64.msi ]]; then
+  mkdir -p "$kit/tests/data" "$work/older-payload"
+  unzip -q "$release/Tarnwick-$version-win64.zip" -d "$work/older-payload"
+  "$here/msi.sh" "$kit/tests/data/Tarnwick-0.9.0-x64.msi" 0.9.0 "$work/older-payload"
+fi
+
 # Stripped: the programs carry no symbols naming the build machine's folders, and weigh half.
 add_programs() {  # LIST ARCH STRIP
   local program
@@ -49,13 +57,14 @@ crlf "$here/test-kit/Tarnwick-tests.wsb" "$kit/Tarnwick-tests.wsb"
 sed "s/@VERSION@/$version/g" "$here/test-kit/README.txt" >"$work/README.txt"
 crlf "$work/README.txt" "$kit/README.txt"
 
-# The installers have kinds of their own: run-tests.cmd hands them to the tests in TARNWICK_SETUP
-# and TARNWICK_MSI.
+# The installers have kinds of their own: run-tests.cmd hands them to the tests in TARNWICK_SETUP,
+# TARNWICK_MSI and TARNWICK_OLDER_MSI.
 kind_of() {
   case $1 in
     release/*-setup.exe) echo setup ;;
     release/*.msi) echo msi ;;
     release/*) echo release ;;
+    tests/data/*.msi) echo older-msi ;;
     tests/x64/*_test.exe) echo test64 ;;
     tests/x86/*_test.exe) echo test32 ;;
     tests/x64/folder_marking_timing.exe) echo timing64 ;;

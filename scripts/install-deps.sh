@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686
   wine wine64 wine32:i386 xvfb xdotool x11-utils icoutils imagemagick nsis wixl msitools
-  osslsigncode openssl zip unzip fonts-wine fonts-ipafont-gothic
+  osslsigncode openssl faketime uuid-runtime zip unzip fonts-wine fonts-ipafont-gothic
 )
 
 need_update=0

@@ -16,27 +16,35 @@ namespace {
 
 class Win32SettingsPlatform final : public SettingsPlatform {
  public:
-  bool QuerySettingValue(const WideChar* name, DWORD& type, DWORD& data) override {
+  LONG ReadStoredValue(const WideChar* name, StoredValue& value) override {
     UniqueRegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, key.put()) !=
-        ERROR_SUCCESS) {
-      return false;
+    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, key.put());
+    if (opened != ERROR_SUCCESS) return opened;
+    // Sized first, then read; a value that grew in between is sized again.
+    for (;;) {
+      DWORD size = 0;
+      LONG status = RegQueryValueExW(key.get(), name, nullptr, &value.type, nullptr, &size);
+      if (status != ERROR_SUCCESS) return status;
+      value.bytes.resize(size);
+      status = RegQueryValueExW(key.get(), name, nullptr, &value.type, value.bytes.data(), &size);
+      if (status != ERROR_MORE_DATA) {
+        value.bytes.resize(size);
+        return status;
+      }
     }
-    DWORD size = sizeof(data);
-    // A value longer than the buffer gives ERROR_MORE_DATA, and reads as absent.
-    return RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data),
-                            &size) == ERROR_SUCCESS;
   }
 
-  bool StoreSettingValues(DWORD color, DWORD outline) override {
+  bool WriteStoredValue(const WideChar* name, const StoredValue& value) override {
     UniqueRegKey key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
-      return false;
-    }
-    const bool colorSet = SetDword(key.get(), kBadgeColorValue, color);
-    const bool outlineSet = SetDword(key.get(), kBadgeOutlineValue, outline);
-    return colorSet && outlineSet;
+    return RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_WRITE, nullptr, key.put(), nullptr) == ERROR_SUCCESS &&
+           RegSetValueExW(key.get(), name, 0, value.type, value.bytes.data(),
+                          static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+  }
+
+  bool RemoveStoredValue(const WideChar* name) override {
+    const LONG status = RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKeyPath, name);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
   }
 
   DWORD GetEnvironmentValue(const WideChar* name, WideChar* buffer, DWORD capacity) override {
@@ -56,12 +64,6 @@ class Win32SettingsPlatform final : public SettingsPlatform {
   void Execute(const WideChar* verb, const WideChar* file, const WideChar* parameters,
                int show) override {
     ShellExecuteW(nullptr, verb, file, parameters, nullptr, show);
-  }
-
- private:
-  static bool SetDword(HKEY key, const WideChar* name, DWORD value) {
-    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof(value)) == ERROR_SUCCESS;
   }
 };
 

@@ -1,5 +1,8 @@
 #include "settings/settings_store.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "badge/badge.h"
 
 namespace tarnwick {
@@ -8,12 +11,42 @@ namespace {
 constexpr WideStringView kFolderSuffix = WIDE("\\Tarnwick");
 constexpr WideStringView kFileSuffix = WIDE("\\badge.ico");
 
-// The stored REG_DWORD, or nothing. `preset` is what a shorter value leaves in the unwritten bytes.
+// The stored REG_DWORD, or nothing. It is read as into a 4-byte buffer: a longer value is refused,
+// a shorter one fills only its own bytes and the rest keep `preset`.
 std::optional<DWORD> ReadDword(SettingsPlatform& platform, const WideChar* name, DWORD preset) {
-  DWORD type = 0;
+  StoredValue value;
+  if (platform.ReadStoredValue(name, value) != ERROR_SUCCESS || value.type != REG_DWORD ||
+      value.bytes.size() > sizeof(DWORD)) {
+    return std::nullopt;
+  }
   DWORD data = preset;
-  if (!platform.QuerySettingValue(name, type, data) || type != REG_DWORD) return std::nullopt;
+  std::copy(value.bytes.begin(), value.bytes.end(), reinterpret_cast<std::uint8_t*>(&data));
   return data;
+}
+
+StoredValue DwordValue(DWORD data) {
+  StoredValue value{REG_DWORD, std::vector<std::uint8_t>(sizeof(data))};
+  std::memcpy(value.bytes.data(), &data, sizeof(data));
+  return value;
+}
+
+// Both values or neither. The colour goes first; should the outline then be refused, the colour is
+// put back as it was, so the key never pairs the new colour with the old outline. Only a registry
+// that also refuses that (having taken the same value a moment ago) leaves the pair mixed.
+bool StoreBadgeSettings(const BadgeSettings& settings, SettingsPlatform& platform) {
+  StoredValue previousColor;
+  const LONG previous = platform.ReadStoredValue(kBadgeColorValue, previousColor);
+  if (previous != ERROR_SUCCESS && previous != ERROR_FILE_NOT_FOUND) return false;
+  if (!platform.WriteStoredValue(kBadgeColorValue, DwordValue(settings.color))) return false;
+  if (platform.WriteStoredValue(kBadgeOutlineValue, DwordValue(settings.outline ? 1 : 0))) {
+    return true;
+  }
+  if (previous == ERROR_SUCCESS) {
+    platform.WriteStoredValue(kBadgeColorValue, previousColor);
+  } else {
+    platform.RemoveStoredValue(kBadgeColorValue);
+  }
+  return false;
 }
 
 }  // namespace
@@ -52,7 +85,7 @@ void ApplyBadgeSettings(HWND owner, const BadgeSettings& settings, SettingsPlatf
     platform.ShowMessage(owner, kIconWriteFailedText, kSettingsTitle, MB_ICONERROR);
     return;
   }
-  if (!platform.StoreSettingValues(settings.color, settings.outline ? 1 : 0)) {
+  if (!StoreBadgeSettings(settings, platform)) {
     platform.ShowMessage(owner, kSettingsNotSavedText, kSettingsTitle, MB_ICONERROR);
     return;
   }

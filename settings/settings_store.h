@@ -5,7 +5,9 @@
 // The logic runs against SettingsPlatform, so the native build and the tests can drive it with a
 // registry, an environment and message boxes of their own; the product passes the Win32 one.
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "common/wide.h"
 #include "common/win_types.h"
@@ -41,18 +43,26 @@ inline constexpr const WideChar* kRestartFile = WIDE("cmd.exe");
 inline constexpr const WideChar* kRestartParameters =
     WIDE("/c taskkill /f /im explorer.exe & start explorer.exe");
 
+// A registry value whole: its type and every byte of its data.
+struct StoredValue {
+  DWORD type;
+  std::vector<std::uint8_t> bytes;
+
+  friend bool operator==(const StoredValue&, const StoredValue&) = default;
+};
+
 // Everything the settings logic asks of the system.
 class SettingsPlatform {
  public:
   virtual ~SettingsPlatform() = default;
 
-  // Opens HKCU\Software\Tarnwick for reading and queries `name` into 4 bytes. `type` and `data`
-  // come in preset and keep what the query leaves there. False when the key cannot be opened or
-  // the query fails, a value larger than 4 bytes included.
-  virtual bool QuerySettingValue(const WideChar* name, DWORD& type, DWORD& data) = 0;
-  // Creates or opens the key for writing and sets both values as REG_DWORD. False when the key
-  // cannot be had or either value cannot be set.
-  virtual bool StoreSettingValues(DWORD color, DWORD outline) = 0;
+  // The value `name` of HKCU\Software\Tarnwick, whole: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when
+  // the value or the key is missing, or the status of whatever else kept it from being read.
+  virtual LONG ReadStoredValue(const WideChar* name, StoredValue& value) = 0;
+  // Creates or opens the key for writing and sets `name`. False when either fails.
+  virtual bool WriteStoredValue(const WideChar* name, const StoredValue& value) = 0;
+  // Removes `name` from the key; true when it is gone, also when it was never there.
+  virtual bool RemoveStoredValue(const WideChar* name) = 0;
   // GetEnvironmentVariableW: the length without the NUL when the value fits `capacity`, the
   // capacity needed when it does not, 0 when the variable is unset or empty.
   virtual DWORD GetEnvironmentValue(const WideChar* name, WideChar* buffer, DWORD capacity) = 0;
@@ -83,6 +93,7 @@ std::optional<WideString> PrepareBadgeIconPath(SettingsPlatform& platform);
 // What the button "この色にする" does: writes badge.ico, then stores the settings, then offers the
 // Explorer restart. A step that fails is told to the user and ends it, so the registry never
 // names a colour whose icon was not written and no restart is offered for a change not stored.
+// The two values are stored both or neither: a failed store leaves the previous pair as it was.
 void ApplyBadgeSettings(HWND owner, const BadgeSettings& settings, SettingsPlatform& platform);
 
 // "/writeico user": the user's badge.ico from the stored settings. Says nothing, stores nothing.

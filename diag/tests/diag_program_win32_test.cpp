@@ -71,8 +71,9 @@ class DiagProgram : public ::testing::Test {
 };
 
 TEST_F(DiagProgram, OneOwnerlessBoxWithTheReportOrTheErrorThenTheExitCode) {
-  // The registry enumerates case-insensitively; Explorer's order is by units.
-  const Names mixedCase = {L"alpha", L"Zeta", L"_low", L"  Tarnwick", L"   First"};
+  const WideString head =
+      L"■ この PC のアイコンオーバーレイ枠\n\nWindows は全体で 15 枠しか持っていません。\n登録数：";
+  const WideString list = L" 枠）\n\n― 有効（Windows が見る順）―\n";
   const struct {
     const char* why;
     std::optional<Names> names;
@@ -80,10 +81,19 @@ TEST_F(DiagProgram, OneOwnerlessBoxWithTheReportOrTheErrorThenTheExitCode) {
     DWORD exitCode;
   } cases[] = {
       {"the overflow example", OverflowExampleNames(), kOverflowExampleReport, 0},
-      {"registry order is not Explorer's", mixedCase,
-       ComposeDiagnosticReport(SurveyOverlays(mixedCase)), 0},
-      {"empty key", Names{}, ComposeDiagnosticReport({{}, -1}), 0},
-      {"key missing", std::nullopt, WideString(kRegistryUnreadableText), 1},
+      // The registry enumerates case-insensitively; Explorer's order is by units.
+      {"registry order is not Explorer's",
+       Names{L"alpha", L"Zeta", L"_low", L"  Tarnwick", L"   First"},
+       head + L"5 件（空き 10" + list +
+           L"1.    First\n2.   Tarnwick   ← Tarnwick\n3. Zeta\n4. _low\n5. alpha\n\n■ 結論\n"
+           L"Tarnwick は 2 番目＝有効です。\n"
+           L"印が見えない場合は、エクスプローラーを再起動してください。",
+       0},
+      {"empty key", Names{},
+       head + L"0 件（空き 15" + list +
+           L"\n■ 結論\nTarnwick が登録されていません。インストールし直してください。",
+       0},
+      {"key missing", std::nullopt, L"レジストリを読めませんでした。", 1},
   };
   for (const auto& c : cases) {
     if (c.names) {

@@ -155,16 +155,6 @@ OverlaySurvey SurveyOf(int count, std::int32_t ownPosition) {
   return OverlaySurvey{names, ownPosition};
 }
 
-TEST(DiagnosticReport, EmptyKeyGivesHeadingsFreeSlotsAndTheNotRegisteredConclusion) {
-  EXPECT_EQ(Utf8FromWide(ComposeDiagnosticReport(SurveyOf(0, -1))),
-            "■ この PC のアイコンオーバーレイ枠\n\n"
-            "Windows は全体で 15 枠しか持っていません。\n"
-            "登録数：0 件（空き 15 枠）\n\n"
-            "― 有効（Windows が見る順）―\n"
-            "\n■ 結論\n" +
-                kNotRegistered);
-}
-
 TEST(DiagnosticReport, SlotCountSeparatorNumberingAndConclusionFollowTheCount) {
   const struct {
     int count;

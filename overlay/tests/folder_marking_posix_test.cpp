@@ -70,18 +70,6 @@ TEST_F(PosixFolderMarkingTest, LinkToAFolderIsASubfolderAndOtherLinksAreNot) {
   EXPECT_EQ(Decide(WIDE("D:\\to-folder\\link")), S_OK);
 }
 
-TEST_F(PosixFolderMarkingTest, DriveLettersMapToFoldersAndUnmappedOnesHaveNoRoot) {
-  EXPECT_EQ(platform_->DriveTypeOf(WIDE("D:\\")), DRIVE_FIXED);
-  EXPECT_EQ(platform_->DriveTypeOf(WIDE("d:\\")), DRIVE_FIXED);
-  EXPECT_EQ(platform_->DriveTypeOf(WIDE("Q:\\")), DRIVE_NO_ROOT_DIR);
-  EXPECT_EQ(platform_->LocalPath(WIDE("D:\\a\\b\\")), root_.string() + "/a/b/");
-  PosixFolderMarkingPlatform defaults;
-  EXPECT_EQ(defaults.LocalPath(WIDE("C:\\")), "/");
-  EXPECT_EQ(defaults.LocalPath(WIDE("C:\\tmp\\x")), "/tmp/x");
-  EXPECT_EQ(defaults.LocalPath(WIDE("C:")), "/");
-  EXPECT_EQ(defaults.DriveTypeOf(WIDE("C:\\")), DRIVE_FIXED);
-}
-
 TEST(PosixUpperCase, UpperCasesUtf16UnitsAndKeepsTheLength) {
   PosixFolderMarkingPlatform platform;
   WideString text = WIDE("c:\\données\\straße\\δ\\データ");

@@ -268,6 +268,11 @@ TEST_F(OverlayDllTest, DllStaysLoadedWhileAnObjectAFactoryOrALockLives) {
   EXPECT_EQ(canUnload(), S_FALSE) << "the lock alone keeps it";
   ASSERT_EQ(getClassObject(kClassId, IID_IClassFactory, factory.put()), S_OK);
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  factory.reset();
+  EXPECT_EQ(canUnload(), S_FALSE) << "an unlock without a lock takes the count below zero";
+  ASSERT_EQ(getClassObject(kClassId, IID_IClassFactory, factory.put()), S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
   factory.reset();
   EXPECT_EQ(canUnload(), S_OK);
 }
@@ -387,16 +392,33 @@ TEST_F(OverlayInfoTest, NamesTheUserIconWhenItExistsAndFitsElseTheDll) {
   EXPECT_EQ(Ask(MAX_PATH), icon_) << "a folder by that name passes for the file";
 }
 
-TEST_F(OverlayInfoTest, UnsetOverlongOrFormatLikeAppDataFallsBackToTheDll) {
-  MakeIconFile();
-  // 250 units fit the 260-unit buffer; with "\Tarnwick\badge.ico" they do not. A value with
-  // format directives is data, and names no file.
-  const std::wstring overlong = L"C:\\" + std::wstring(247, L'a');
-  for (const wchar_t* value :
-       {static_cast<const wchar_t*>(nullptr), overlong.c_str(), L"%s%n%ls"}) {
-    ScopedEnvironmentVariable appData(L"APPDATA", value);
-    EXPECT_EQ(Ask(MAX_PATH), dllPath_);
+// The icon's path is APPDATA and 19 units more, and must fit 260 units with its NUL: 240 units
+// do, 241 do not, even with the file there (Wine opens such paths, Windows would not). No value,
+// or a format-like one, names no file: least of all "\Tarnwick\badge.ico" on the current drive.
+TEST_F(OverlayInfoTest, AppDataCountsOnlyWhenTheIconPathFits260UnitsElseTheDllIsNamed) {
+  const auto makeIcon = [](const std::wstring& folder) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CloseHandle(CreateFileW((folder + L"\\badge.ico").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+  };
+  for (const std::size_t units : {240u, 241u}) {
+    const std::wstring appData = scratch_ / std::wstring(units - scratch_.path().size() - 1, L'b');
+    CreateDirectoryW((L"\\\\?\\" + appData).c_str(), nullptr);
+    makeIcon(L"\\\\?\\" + appData + L"\\Tarnwick");
+    ScopedEnvironmentVariable variable(L"APPDATA", appData.c_str());
+    EXPECT_EQ(Ask(1024), units == 240 ? appData + L"\\Tarnwick\\badge.ico" : dllPath_) << units;
   }
+  wchar_t current[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, current);
+  ASSERT_TRUE(SetCurrentDirectoryW(scratch_.path().c_str()));
+  const std::wstring rootFolder = scratch_.path().substr(0, 2) + L"\\Tarnwick";
+  makeIcon(rootFolder);
+  for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L"", L"%s%n%ls"}) {
+    ScopedEnvironmentVariable appData(L"APPDATA", value);
+    EXPECT_EQ(Ask(MAX_PATH), dllPath_) << value;
+  }
+  RemoveTree(rootFolder);
+  SetCurrentDirectoryW(current);
 }
 
 TEST_F(OverlayInfoTest, CapacityTooSmallForTheDllPathFailsAndTouchesNothing) {

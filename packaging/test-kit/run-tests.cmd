@@ -120,6 +120,7 @@ set "TMP=%scratch%\temp"
 for /f "usebackq eol=# tokens=1,2" %%a in ("%manifest%") do (
   if "%%a"=="setup" set "TARNWICK_SETUP=%kit%\%%b"
   if "%%a"=="msi" set "TARNWICK_MSI=%kit%\%%b"
+  if "%%a"=="older-msi" set "TARNWICK_OLDER_MSI=%kit%\%%b"
 )
 set /a passed=0, failed=0, skipped=0, programs=0
 call :say ""
@@ -351,6 +352,12 @@ rem of it is here now was left by a test: removed, and named.
 :put_back
 call :find_tarnwick
 if defined present call :say "Removing what the tests left:!present!"
+rem An MSI install is Windows Installer's to take back; for a product not installed msiexec only
+rem says so.
+if defined present (
+  if defined TARNWICK_MSI msiexec /x "%TARNWICK_MSI%" /qn
+  if defined TARNWICK_OLDER_MSI msiexec /x "%TARNWICK_OLDER_MSI%" /qn
+)
 for %%v in (64 32) do reg delete "%class_key%" /f /reg:%%v >nul 2>&1
 reg delete "%uninstall_key%" /f /reg:64 >nul 2>&1
 call :restore_key overlays64 "%overlays%" 64

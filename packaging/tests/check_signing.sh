@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Signing, end to end, with a throwaway certificate made here: missing material and a wrong
 # password stop the packaging before it writes anything; with good material every shipped PE
-# (the uninstaller inside the installer too) verifies, and the signed installer still installs
-# and registers both DLLs under Wine, which then answer through COM.
-# The test kit carries the signed files, the ones it tests.
+# (the uninstaller inside the installer too) and the MSI verify, and the signed installer still
+# installs and registers both DLLs under Wine, which then answer through COM. The test kit carries
+# the signed files, the ones it tests.
 #   check_signing.sh WINE_STATE WORK DLL DLL_X86 SETTINGS DIAG KIT_PROGRAMS KIT_PROGRAMS_X86 MARK
 #                    MARK_X86
 set -euo pipefail
@@ -52,9 +52,10 @@ mkdir -p "$work/unzipped"
 unzip -q "$release"/Tarnwick-9.9.9-win64.zip -d "$work/unzipped"
 unzip -q "$release"/Tarnwick-9.9.9-windows-tests.zip 'release/*' -d "$work/kit"
 for file in "$release"/{Tarnwick.dll,x86/Tarnwick.dll,TarnwickSettings.exe,TarnwickDiag.exe} \
-            "$release"/Tarnwick-9.9.9-setup.exe "$work"/unzipped/{Tarnwick.dll,x86/Tarnwick.dll} \
+            "$release"/Tarnwick-9.9.9-{setup.exe,x64.msi} \
+            "$work"/unzipped/{Tarnwick.dll,x86/Tarnwick.dll} \
             "$work"/kit/release/{Tarnwick.dll,x86/Tarnwick.dll,TarnwickSettings.exe} \
-            "$work"/kit/release/{TarnwickDiag.exe,Tarnwick-9.9.9-setup.exe}; do
+            "$work"/kit/release/{TarnwickDiag.exe,Tarnwick-9.9.9-setup.exe,Tarnwick-9.9.9-x64.msi}; do
   verify "$file"
 done
 (cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the signed files"
@@ -78,5 +79,5 @@ done
 for _ in $(seq 300); do [[ -e $installed/uninstall.exe ]] || break; sleep 0.1; done
 [[ ! -e $installed/uninstall.exe ]] || fail "the signed uninstaller did not finish"
 rm -rf "$WINEPREFIX/drive_c/signed-leaf"
-echo "Signed: 12 files verify (5 of them in the test kit), the uninstaller too; both signed DLLs register and answer under Wine."
+echo "Signed: 14 files verify (6 of them in the test kit), the uninstaller too; both signed DLLs register and answer under Wine."
 rm -rf "$work"

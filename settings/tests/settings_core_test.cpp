@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -91,8 +91,12 @@ TEST(SwatchHitTest, LParamCoordinatesAreUnsigned16BitHalves) {
 }
 
 TEST(SwatchMarks, OnlyTheSwatchEqualToTheSelectionInAll32BitsGetsTheRing) {
-  // Distinct presets, so a preset selection rings exactly one swatch.
-  EXPECT_EQ(std::set<COLORREF>(BadgePalette.begin(), BadgePalette.end()).size(), 16u);
+  // The sixteen presets in swatch order, all distinct, so a preset selection rings one swatch.
+  EXPECT_EQ(BadgePalette,
+            (std::array<COLORREF, 16>{0x005B7D2E, 0x003C641C, 0x0050A05A, 0x003CB478, 0x00B46E1E,
+                                      0x00C8963C, 0x00C85A5A, 0x00BE5082, 0x003C3CC8, 0x00286EDC,
+                                      0x0028AAE1, 0x00823CBE, 0x004E4646, 0x008A8282, 0x00FAFAFA,
+                                      0x00141414}));
   const struct {
     COLORREF selected;
     int ringed;

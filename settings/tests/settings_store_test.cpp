@@ -13,20 +13,14 @@
 #include <vector>
 
 #include "badge/badge.h"
-#include "settings/settings_layout.h"
 
 namespace tarnwick {
 namespace {
 
-// A registry, an environment and a user in memory for the settings logic: the registry answers as
-// RegQueryValueExW does with a 4-byte buffer, and every side effect is recorded in order.
-struct FakeValue {
-  DWORD type;
-  std::vector<unsigned char> bytes;
-};
-
-FakeValue Dword(DWORD value) {
-  FakeValue stored{REG_DWORD, std::vector<unsigned char>(4)};
+// A registry, an environment and a user in memory for the settings logic; every side effect is
+// recorded in order, and any one write of a value can be refused.
+StoredValue Dword(DWORD value) {
+  StoredValue stored{REG_DWORD, std::vector<std::uint8_t>(4)};
   std::memcpy(stored.bytes.data(), &value, 4);
   return stored;
 }
@@ -38,35 +32,37 @@ using Execution =
 
 class FakeSettingsPlatform final : public SettingsPlatform {
  public:
-  std::map<WideString, FakeValue> values;
-  bool storeSucceeds = true;
+  std::map<WideString, StoredValue> values;
+  int refusedWrite = 0;  // the n-th write of a value fails, counting from 1; 0 for none
   std::optional<WideString> appData = WideString(WIDE("C:\\Users\\u\\AppData\\Roaming"));
   bool writeSucceeds = true;
   int answer = IDNO;
 
   // Everything that changed the world or talked to the user, in order: "folder", "write",
-  // "store", "message", "execute".
+  // "store", "remove", "message", "execute".
   std::vector<std::string> events;
   std::vector<WideString> folders;
   std::vector<IconWrite> writes;
   std::vector<ShownMessage> messages;
   std::vector<Execution> executions;
 
-  bool QuerySettingValue(const WideChar* name, DWORD& type, DWORD& data) override {
+  LONG ReadStoredValue(const WideChar* name, StoredValue& value) override {
     const auto found = values.find(name);
-    if (found == values.end()) return false;
-    type = found->second.type;
-    const std::vector<unsigned char>& bytes = found->second.bytes;
-    if (bytes.size() > sizeof(data)) return false;  // ERROR_MORE_DATA
-    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<unsigned char*>(&data));
+    if (found == values.end()) return ERROR_FILE_NOT_FOUND;
+    value = found->second;
+    return ERROR_SUCCESS;
+  }
+
+  bool WriteStoredValue(const WideChar* name, const StoredValue& value) override {
+    events.push_back("store");
+    if (++writes_ == refusedWrite) return false;
+    values[name] = value;
     return true;
   }
 
-  bool StoreSettingValues(DWORD color, DWORD outline) override {
-    events.push_back("store");
-    if (!storeSucceeds) return false;
-    values[kBadgeColorValue] = Dword(color);
-    values[kBadgeOutlineValue] = Dword(outline);
+  bool RemoveStoredValue(const WideChar* name) override {
+    events.push_back("remove");
+    values.erase(name);
     return true;
   }
 
@@ -101,6 +97,9 @@ class FakeSettingsPlatform final : public SettingsPlatform {
     events.push_back("execute");
     executions.emplace_back(verb, file, parameters, show);
   }
+
+ private:
+  int writes_ = 0;
 };
 
 using Events = std::vector<std::string>;
@@ -111,7 +110,7 @@ const WideString kIconPath = WIDE("C:\\Users\\u\\AppData\\Roaming\\Tarnwick\\bad
 TEST(ReadSettings, OnlyAStoredDwordCountsAndEverythingElseReadsAsTheDefault) {
   const struct {
     const char* why;
-    std::map<WideString, FakeValue> values;
+    std::map<WideString, StoredValue> values;
     COLORREF color;
     bool outline;
   } cases[] = {
@@ -126,8 +125,12 @@ TEST(ReadSettings, OnlyAStoredDwordCountsAndEverythingElseReadsAsTheDefault) {
        {{kBadgeColorValue, {REG_DWORD, {0x34, 0x12}}}, {kBadgeOutlineValue, {REG_DWORD, {}}}},
        0x1234,
        true},
+      // Four bytes of another type are not a setting, whatever they hold.
+      {"other types",
+       {{kBadgeColorValue, {REG_BINARY, {0xFF, 0, 0, 0}}}, {kBadgeOutlineValue, {REG_SZ, {0, 0}}}},
+       DefaultBadgeColor,
+       true},
   };
-  EXPECT_EQ(BadgePalette[0], DefaultBadgeColor);
   for (const auto& c : cases) {
     FakeSettingsPlatform platform;
     platform.values = c.values;
@@ -167,7 +170,7 @@ TEST(ApplySettings, WritesThenStoresThenAsksAndOnlyYesStartsTheHiddenRestart) {
     platform.answer = answer;
     ApplyBadgeSettings(kOwner, {0x7F0000FF, false}, platform);
 
-    Events expected = {"folder", "write", "store", "message"};
+    Events expected = {"folder", "write", "store", "store", "message"};
     if (answer == IDYES) expected.push_back("execute");
     EXPECT_EQ(platform.events, expected);
     EXPECT_EQ(platform.writes.at(0), (IconWrite{kIconPath, 0x7F0000FF, false}));
@@ -183,32 +186,52 @@ TEST(ApplySettings, WritesThenStoresThenAsksAndOnlyYesStartsTheHiddenRestart) {
   }
 }
 
-TEST(ApplySettings, AFailedStepIsReportedAsAnErrorAndEndsIt) {
+TEST(ApplySettings, AFailedStepIsReportedAsAnErrorAndEndsItWithThePreviousPairStored) {
   const WideString iconFailed = WIDE("アイコンの書き出しに失敗しました。");
+  const WideString notSaved = WIDE("色を保存できませんでした。");
+  const std::map<WideString, StoredValue> stored = {{kBadgeColorValue, {REG_SZ, {'7', 0, 0, 0}}},
+                                                    {kBadgeOutlineValue, Dword(1)}};
   const struct {
     const char* why;
     std::optional<WideString> appData;
     bool writeSucceeds;
-    bool storeSucceeds;
+    int refusedWrite;
+    std::map<WideString, StoredValue> before;
     Events events;
     WideString text;
   } cases[] = {
-      {"APPDATA unset", std::nullopt, true, true, {"message"}, iconFailed},
-      {"write fails", WIDE("C:\\a"), false, true, {"folder", "write", "message"}, iconFailed},
+      {"APPDATA unset", std::nullopt, true, 0, stored, {"message"}, iconFailed},
+      {"write fails", WIDE("C:\\a"), false, 0, stored, {"folder", "write", "message"}, iconFailed},
       // Stored nothing, so nothing to restart for: not "saved", and no question.
-      {"store fails",
+      {"colour refused",
        WIDE("C:\\a"),
        true,
-       false,
+       1,
+       stored,
        {"folder", "write", "store", "message"},
-       WIDE("色を保存できませんでした。")},
+       notSaved},
+      // The colour goes back as it was, or away: never the new colour with the old outline.
+      {"outline refused",
+       WIDE("C:\\a"),
+       true,
+       2,
+       stored,
+       {"folder", "write", "store", "store", "store", "message"},
+       notSaved},
+      {"outline refused, nothing stored",
+       WIDE("C:\\a"),
+       true,
+       2,
+       {},
+       {"folder", "write", "store", "store", "remove", "message"},
+       notSaved},
   };
   for (const auto& c : cases) {
     FakeSettingsPlatform platform;
     platform.appData = c.appData;
     platform.writeSucceeds = c.writeSucceeds;
-    platform.storeSucceeds = c.storeSucceeds;
-    platform.values[kBadgeColorValue] = Dword(0x00112233);
+    platform.refusedWrite = c.refusedWrite;
+    platform.values = c.before;
     platform.answer = IDYES;
     ApplyBadgeSettings(kOwner, {0xFF, false}, platform);
 
@@ -216,7 +239,7 @@ TEST(ApplySettings, AFailedStepIsReportedAsAnErrorAndEndsIt) {
     EXPECT_EQ(platform.messages,
               (std::vector<ShownMessage>{{kOwner, c.text, WIDE("Tarnwick 設定"), MB_ICONERROR}}))
         << c.why;
-    EXPECT_EQ(ReadBadgeColor(platform), 0x00112233u) << c.why;
+    EXPECT_EQ(platform.values, c.before) << c.why;
   }
 }
 
