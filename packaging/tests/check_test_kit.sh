@@ -163,6 +163,15 @@ for arch in x64 x86; do
   grep -q 'Ratio' "$results/timing-$arch.txt" || fail "no timing figures of the $arch build"
 done
 
+# Kept for a look at a failure: the next run empties the results folder first.
+cp -r "$results" "$out/results"
+for log in "$out"/results/*/*.log; do
+  if grep -q '^\[  FAILED  \]' "$log"; then
+    echo "--- $log" >&2
+    grep -B1 -A10 'Failure$' "$log" | head -n 40 >&2 || true
+  fi
+done
+
 # A kit without one of the deliverables: it says which, and runs nothing.
 rm "$kit/release/TarnwickDiag.exe"
 code=0
