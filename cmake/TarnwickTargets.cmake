@@ -5,6 +5,9 @@ function(tarnwick_compile_options target)
   if(WIN32)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                                  _WIN32_WINNT=0x0601)
+    # Source paths relative to the checkout: the test kit ships test programs, whose assertions
+    # carry __FILE__, and two checkouts in different folders must pack the same bytes.
+    target_compile_options(${target} PRIVATE -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
   endif()
 endfunction()
 
@@ -19,6 +22,28 @@ if(TARNWICK_FUZZ AND NOT WIN32)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
+# The Windows test kit (packaging/test-kit.sh) carries every Windows test program and the programs
+# named here. Each Windows tree lists their files in kit-programs.txt at its top
+# (tarnwick_write_kit_programs, called once every target exists); the 64-bit tree's dist target
+# builds its own first and packs both trees' lists.
+function(tarnwick_kit_program target)
+  if(WIN32)
+    set_property(GLOBAL APPEND PROPERTY TARNWICK_KIT_PROGRAMS ${target})
+  endif()
+endfunction()
+
+function(tarnwick_write_kit_programs)
+  get_property(targets GLOBAL PROPERTY TARNWICK_KIT_PROGRAMS)
+  set(lines "")
+  foreach(target IN LISTS targets)
+    string(APPEND lines "$<TARGET_FILE:${target}>\n")
+  endforeach()
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/kit-programs.txt CONTENT "${lines}")
+  if(TARGET dist)
+    add_dependencies(dist ${targets})
+  endif()
+endfunction()
+
 # Every test program runs natively, or under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
 # Test cases are listed when ctest starts (PRE_TEST), so building never needs Wine. PROPERTIES
 # go to every case. LOCKS names the machine-wide state the cases share (their RESOURCE_LOCK),
@@ -31,6 +56,7 @@ function(tarnwick_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main)
   tarnwick_compile_options(${name})
+  tarnwick_kit_program(${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 120 ${T_PROPERTIES})
   set(listed "")

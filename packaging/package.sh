@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
 # The release, from the built binaries: OUT receives the four binaries (x86/ for the 32-bit DLL),
-# the NSIS installer, the MSI, the zip and SHA256SUMS, all signed first when sign.sh is given
-# material.
-#   package.sh OUT VERSION DLL DLL_X86 SETTINGS DIAG
-# Each binary's link map lies beside it as <target>.map (see tarnwick_shipped_binary).
+# the NSIS installer, the MSI, the zip, the Windows test kit and SHA256SUMS, all signed first when
+# sign.sh is given material.
+#   package.sh OUT VERSION DLL DLL_X86 SETTINGS DIAG KIT_PROGRAMS KIT_PROGRAMS_X86
+# Each binary's link map lies beside it as <target>.map (see tarnwick_shipped_binary). KIT_PROGRAMS*
+# list the test programs of the 64-bit and the 32-bit tree for the kit (test-kit.sh).
 #
 # Reproducible: the same commit gives the same bytes, wherever and whenever it is built. Where a
 # format stores a time (zip entries, the installer's files, the MSI's summary), it is the commit's
 # (SOURCE_DATE_EPOCH, from git when not set); entries go in sorted order with fixed permissions.
 # OUT appears only when everything succeeded: a failed signature leaves no half-signed release.
 set -euo pipefail
-if [[ $# -ne 6 ]]; then
-  echo "usage: package.sh OUT VERSION DLL DLL_X86 SETTINGS DIAG" >&2
+if [[ $# -ne 8 ]]; then
+  echo "usage: package.sh OUT VERSION DLL DLL_X86 SETTINGS DIAG KIT_PROGRAMS KIT_PROGRAMS_X86" >&2
   exit 2
 fi
 out=$(realpath -m "$1")
 version=$2
-dll=$3 dll_x86=$4 settings=$5 diag=$6
+dll=$3 dll_x86=$4 settings=$5 diag=$6 kit_programs=$7 kit_programs_x86=$8
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 
@@ -68,6 +69,10 @@ makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DBINARIES="$payload" \
   TZ=UTC zip -X -D -q -@ "$dist/Tarnwick-$version-win64.zip")
 
 for binary in "${binaries[@]}"; do cp "$payload/$binary" "$dist/$binary"; done
+
+# Whatever the release holds by now, with every Windows test program.
+"$here/test-kit.sh" "$dist/Tarnwick-$version-windows-tests.zip" "$version" "$dist" \
+  "$kit_programs" "$kit_programs_x86"
 
 # Last, over the final (signed) files.
 (cd "$dist" && find . -type f ! -name SHA256SUMS | LC_ALL=C sort | sed 's|^\./||' | xargs sha256sum >SHA256SUMS)

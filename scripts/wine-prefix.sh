@@ -50,9 +50,11 @@ make_prefix() {
   "$wine64" wineboot -i >/dev/null 2>&1 9>&- </dev/null
   wineserver -w 9>&-
 
-  # Drives the tests rely on: R: removable, N: network. C: is declared a hard disk, whatever
-  # file system the build tree lies on (Wine would call tmpfs a RAM disk).
-  mkdir -p "$state/drives/removable" "$state/drives/network"
+  # Drives the tests rely on: F: a second fixed drive, R: removable, N: network. C: and F: are
+  # declared hard disks, whatever file system the build tree lies on (Wine would call tmpfs a RAM
+  # disk).
+  mkdir -p "$state/drives/fixed" "$state/drives/removable" "$state/drives/network"
+  ln -sfn "$state/drives/fixed" "$prefix/dosdevices/f:"
   ln -sfn "$state/drives/removable" "$prefix/dosdevices/r:"
   ln -sfn "$state/drives/network" "$prefix/dosdevices/n:"
 
@@ -67,6 +69,7 @@ Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\Software\Wine\Drives]
 "c:"="hd"
+"f:"="hd"
 "r:"="floppy"
 "n:"="network"
 
@@ -97,7 +100,7 @@ check_drive_types() {
   local program=$state/drive-type.exe expectation letter actual
   x86_64-w64-mingw32-gcc-posix -O2 -Wall -Werror -s -o "$program" \
     "$(dirname "${BASH_SOURCE[0]}")/drive-type.c"
-  for expectation in c=3 r=2 n=4; do  # DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_REMOTE
+  for expectation in c=3 f=3 r=2 n=4; do  # DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_REMOTE
     letter=${expectation%=*}
     # Through a file: a Wine started here may keep a pipe open for as long as it runs.
     "$wine64" "$program" "$letter" >"$state/drive-type.out" 2>/dev/null 9>&- </dev/null || true
@@ -113,7 +116,7 @@ write_env() {
   cat >"$state/env" <<ENV
 export WINEPREFIX='$prefix' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' WINEARCH=win64
 export DISPLAY=':$(cat "$state/display")'
-export TARNWICK_TEST_REMOVABLE_DRIVE=R TARNWICK_TEST_NETWORK_DRIVE=N
+export TARNWICK_TEST_FIXED_DRIVE=F TARNWICK_TEST_REMOVABLE_DRIVE=R TARNWICK_TEST_NETWORK_DRIVE=N
 export TARNWICK_TEST_ROOT='$state/scratch'
 ENV
 }

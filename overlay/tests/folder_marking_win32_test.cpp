@@ -1,5 +1,6 @@
 // The product's decision on real folders, through KERNEL32, as Explorer would call it.
-// Runs under Wine in the test prefix, whose R: is removable and N: a network drive.
+// Runs under Wine in the test prefix, whose F: is a second fixed drive, R: removable and N: a
+// network drive; on Windows the test kit's runner provides what the machine can.
 
 #include "overlay/folder_marking_platform.h"
 
@@ -109,23 +110,49 @@ TEST_F(Win32FolderMarkingTest, MalformedPathsMakeNoSystemCall) {
   EXPECT_EQ(spy_.attributeCalls, 0);
 }
 
-TEST_F(Win32FolderMarkingTest, RemovableAndNetworkDrivesAreNeverListedOrQueried) {
-  for (const char* variable : {"TARNWICK_TEST_REMOVABLE_DRIVE", "TARNWICK_TEST_NETWORK_DRIVE"}) {
-    const char* letter = std::getenv(variable);
-    ASSERT_NE(letter, nullptr) << variable << " names a drive letter of the test prefix";
-    const WideString root = {static_cast<WideChar>(letter[0]), L':', L'\\'};
-    const DWORD type = GetDriveTypeW(root.c_str());
-    ASSERT_TRUE(type == DRIVE_REMOVABLE || type == DRIVE_REMOTE) << type;
-    CreateDirectoryW((root + L"leaf").c_str(), nullptr);
-    ASSERT_NE(GetFileAttributesW((root + L"leaf").c_str()), INVALID_FILE_ATTRIBUTES);
+// One case per drive the caller provides; a machine without such a drive leaves its variable
+// unset and the case is skipped. A second fixed letter (subst) shows that the root is built from
+// the path's own letter; removable and network drives are never queried beyond their type.
+struct OtherDrive {
+  const char* name;
+  const char* variable;
+  DWORD type;
+  HRESULT answer;
+  friend void PrintTo(const OtherDrive& drive, std::ostream* out) { *out << drive.variable; }
+};
 
-    SpyPlatform spy;
-    EXPECT_EQ(DecideMembership((root + L"leaf").c_str(), spy, scan_), S_FALSE);
-    EXPECT_EQ(spy.driveTypeCalls, 1);
+class OtherDriveTest : public ::testing::TestWithParam<OtherDrive> {};
+
+TEST_P(OtherDriveTest, IsDecidedByItsOwnType) {
+  const OtherDrive& drive = GetParam();
+  const char* letter = std::getenv(drive.variable);
+  if (letter == nullptr || letter[0] == 0) GTEST_SKIP() << drive.variable << " is not set";
+  const WideString root = {static_cast<WideChar>(letter[0]), L':', L'\\'};
+  ASSERT_EQ(GetDriveTypeW(root.c_str()), drive.type) << drive.variable;
+  const WideString leaf = root + L"tarnwick-leaf";
+  const bool made = CreateDirectoryW(leaf.c_str(), nullptr);
+  ASSERT_NE(GetFileAttributesW(leaf.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  SpyPlatform spy;
+  DirectScan scan;
+  EXPECT_EQ(DecideMembership(leaf.c_str(), spy, scan), drive.answer);
+  EXPECT_EQ(spy.driveTypeCalls, 1);
+  if (drive.type == DRIVE_FIXED) {
+    EXPECT_EQ(spy.patterns, std::vector<WideString>{leaf + L"\\*"});
+  } else {
     EXPECT_EQ(spy.attributeCalls, 0);
     EXPECT_TRUE(spy.patterns.empty());
   }
+  if (made) RemoveDirectoryW(leaf.c_str());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Drives, OtherDriveTest,
+    ::testing::Values(OtherDrive{"fixed", "TARNWICK_TEST_FIXED_DRIVE", DRIVE_FIXED, S_OK},
+                      OtherDrive{"removable", "TARNWICK_TEST_REMOVABLE_DRIVE", DRIVE_REMOVABLE,
+                                 S_FALSE},
+                      OtherDrive{"network", "TARNWICK_TEST_NETWORK_DRIVE", DRIVE_REMOTE, S_FALSE}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Win32FolderMarkingTest, BadPathPointerFaultsInsideTheGuardAndGivesNoBadge) {
   // An access violation at the first read.

@@ -13,8 +13,9 @@ build_clone() {  # folder -> its dist
   git clone -q --no-local "$root" "$1"
   (
     cd "$1"
-    # Only what the release is made of: no test programs.
-    for step in "windows-x86 TarnwickDll" "windows dist"; do
+    # Only what the release is made of: the 32-bit tree whole (its DLL, and its test programs for
+    # the test kit), then the 64-bit tree's dist target with what it packs.
+    for step in "windows-x86 all" "windows dist"; do
       read -r preset target <<<"$step"
       cmake --preset "$preset" >/dev/null
       cmake --build --preset "$preset" --target "$target" >"$work/$(basename "$1")-$preset.log" 2>&1 ||

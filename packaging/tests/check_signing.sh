@@ -2,13 +2,15 @@
 # Signing, end to end, with a throwaway certificate made here: missing material and a wrong
 # password stop the packaging before it writes anything; with good material every shipped PE
 # (the uninstaller inside the installer too) and the MSI verify, and the signed installer still
-# installs and registers both DLLs under Wine, which then answer through COM.
-#   check_signing.sh WINE_STATE WORK DLL DLL_X86 SETTINGS DIAG MARK MARK_X86
+# installs and registers both DLLs under Wine, which then answer through COM. The test kit carries
+# the signed files, the ones it tests.
+#   check_signing.sh WINE_STATE WORK DLL DLL_X86 SETTINGS DIAG KIT_PROGRAMS KIT_PROGRAMS_X86 MARK
+#                    MARK_X86
 set -euo pipefail
 state=$1 work=$2
 shift 2
-binaries=("$1" "$2" "$3" "$4")
-mark=$5 mark_x86=$6
+package_inputs=("$1" "$2" "$3" "$4" "$5" "$6")
+mark=$7 mark_x86=$8
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=$(dirname "$here")
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -22,7 +24,7 @@ password="throwaway-$RANDOM$RANDOM"
 openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.p12 -passout "pass:$password"
 
 package() {  # OUT: package.sh with the environment already set
-  "$here/package.sh" "$1" 9.9.9 "${binaries[@]}" >"$1.log" 2>&1
+  "$here/package.sh" "$1" 9.9.9 "${package_inputs[@]}" >"$1.log" 2>&1
 }
 
 for bad in missing wrong-password; do
@@ -48,9 +50,12 @@ verify() {
 release=$work/signed
 mkdir -p "$work/unzipped"
 unzip -q "$release"/Tarnwick-9.9.9-win64.zip -d "$work/unzipped"
+unzip -q "$release"/Tarnwick-9.9.9-windows-tests.zip 'release/*' -d "$work/kit"
 for file in "$release"/{Tarnwick.dll,x86/Tarnwick.dll,TarnwickSettings.exe,TarnwickDiag.exe} \
             "$release"/Tarnwick-9.9.9-{setup.exe,x64.msi} \
-            "$work"/unzipped/{Tarnwick.dll,x86/Tarnwick.dll}; do
+            "$work"/unzipped/{Tarnwick.dll,x86/Tarnwick.dll} \
+            "$work"/kit/release/{Tarnwick.dll,x86/Tarnwick.dll,TarnwickSettings.exe} \
+            "$work"/kit/release/{TarnwickDiag.exe,Tarnwick-9.9.9-setup.exe,Tarnwick-9.9.9-x64.msi}; do
   verify "$file"
 done
 (cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the signed files"
@@ -74,5 +79,5 @@ done
 for _ in $(seq 300); do [[ -e $installed/uninstall.exe ]] || break; sleep 0.1; done
 [[ ! -e $installed/uninstall.exe ]] || fail "the signed uninstaller did not finish"
 rm -rf "$WINEPREFIX/drive_c/signed-leaf"
-echo "Signed: 8 files verify, the uninstaller too; both signed DLLs register and answer under Wine."
+echo "Signed: 14 files verify (6 of them in the test kit), the uninstaller too; both signed DLLs register and answer under Wine."
 rm -rf "$work"
