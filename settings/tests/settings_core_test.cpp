@@ -49,15 +49,6 @@ TEST(CommandLine, OnlyWriteicoWithAThirdWordWritesAndEverythingElseOpensTheWindo
   EXPECT_EQ(ChooseCommandLineAction(nullptr, 3).mode, OpenWindow);
 }
 
-TEST(CommandLine, CaseFoldingCoversExactlyTheAsciiLetters) {
-  EXPECT_TRUE(EqualsIgnoringAsciiCase(WIDE("AZaz@[`{"), WIDE("azAZ@[`{")));
-  // The neighbours of A-Z and a-z differ by 0x20 too, and must not be folded.
-  EXPECT_FALSE(EqualsIgnoringAsciiCase(WIDE("@"), WIDE("`")));
-  EXPECT_FALSE(EqualsIgnoringAsciiCase(WIDE("["), WIDE("{")));
-  EXPECT_FALSE(EqualsIgnoringAsciiCase(WIDE("\u00C0"), WIDE("\u00E0")));
-  EXPECT_FALSE(EqualsIgnoringAsciiCase(WIDE("user"), WIDE("user ")));
-}
-
 TEST(SwatchHitTest, EdgesAreInclusiveOnTheTopLeftAndGapsAndRingsPickNothing) {
   // x and y are the unsigned low and high 16 bits of lParam: a click 1 pixel left of or above the
   // client area comes as 0xFFFF, far from any swatch.
