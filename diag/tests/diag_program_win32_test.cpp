@@ -1,7 +1,6 @@
 // The real TarnwickDiag.exe against the real registry: the test fills the overlay identifiers key,
 // starts the program, reads its message box from outside, presses OK and takes the exit code.
-// The machine's own key is put back afterwards, also after a crashed run: its backup stays in the
-// registry until it has been restored.
+// The machine's own key is put back afterwards, also after a crashed run.
 
 #include <gtest/gtest.h>
 
@@ -15,7 +14,6 @@ namespace {
 using Names = std::vector<WideString>;
 
 const std::wstring kKey(kOverlayIdentifiersKeyPath);
-// The root is there while a backup is held; its subkey only when the machine had the key.
 const std::wstring kBackupRoot = L"SOFTWARE\\TarnwickTest";
 const std::wstring kBackup = kBackupRoot + L"\\OverlayIdentifiers";
 const wchar_t kAnyHandlerClass[] = L"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
@@ -33,15 +31,13 @@ void CopyKey(const std::wstring& from, const std::wstring& to) {
   ASSERT_EQ(RegCopyTreeW(source.get(), nullptr, target.get()), ERROR_SUCCESS);
 }
 
+// The machine's key waits in the backup while the case rewrites it. A backup already there was
+// left by a crashed run and is the machine's key: it stays the one to put back.
 class DiagProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kBackupRoot)) return;  // left by a crashed run
-    UniqueRegKey root;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kBackupRoot.c_str(), 0, nullptr, 0, KEY_WRITE,
-                              nullptr, root.put(), nullptr),
-              ERROR_SUCCESS);
-    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kKey)) {
+    if (RegistryKeyExists(HKEY_LOCAL_MACHINE, kKey) &&
+        !RegistryKeyExists(HKEY_LOCAL_MACHINE, kBackup)) {
       ASSERT_NO_FATAL_FAILURE(CopyKey(kKey, kBackup));
     }
   }

@@ -15,12 +15,13 @@ namespace {
 
 using Names = std::vector<WideString>;
 
-// The overlay identifiers key in memory. Behaves as RegEnumKeyExW does: a capacity too small for
-// the name and its terminator gives ERROR_MORE_DATA, and the capacity comes back holding the
-// name's length. Fails where told to, and checks that it is closed once for each opening.
-class FakeOverlayIdentifierKey final : public OverlayIdentifierKey {
+// The overlay identifiers key in memory, and the screen the boxes go to. The key behaves as
+// RegEnumKeyExW does: a capacity too small for the name and its terminator gives ERROR_MORE_DATA,
+// and the capacity comes back holding the name's length. It fails where told to and checks that
+// it is closed once for each opening; each box is kept with whether the key was open meanwhile.
+class FakeKeyAndScreen final : public OverlayIdentifierKey, public DiagnosticDisplay {
  public:
-  FakeOverlayIdentifierKey(Names subkeys, LONG openStatus, DWORD failAt)
+  FakeKeyAndScreen(Names subkeys, LONG openStatus, DWORD failAt)
       : names(std::move(subkeys)), openStatus(openStatus), failAt(failAt) {}
 
   LONG Open() override {
@@ -47,10 +48,21 @@ class FakeOverlayIdentifierKey final : public OverlayIdentifierKey {
     isOpen = false;
   }
 
+  void ShowMessageBox(const WideString& text, const WideString& title, UINT style) override {
+    boxes.push_back({Utf8FromWide(text), Utf8FromWide(title), style, isOpen});
+  }
+
+  struct Box {
+    std::string text;
+    std::string title;
+    UINT style;
+    bool keyOpen;
+  };
   Names names;
   LONG openStatus;
   DWORD failAt;
   bool isOpen = false;
+  std::vector<Box> boxes;
 };
 
 TEST(ExplorerOrder, UnitsCompareAsUnsignedNumbersWithThePrefixFirst) {
@@ -75,22 +87,6 @@ TEST(ExplorerOrder, UnitsCompareAsUnsignedNumbersWithThePrefixFirst) {
     EXPECT_EQ(names, c.sorted) << c.why;
   }
 }
-
-// Records each box, and whether the key was still open while it showed.
-struct RecordingDisplay final : DiagnosticDisplay {
-  struct Box {
-    std::string text;
-    std::string title;
-    UINT style;
-    bool keyOpen;
-  };
-  explicit RecordingDisplay(const FakeOverlayIdentifierKey& key) : key(key) {}
-  void ShowMessageBox(const WideString& text, const WideString& title, UINT style) override {
-    boxes.push_back({Utf8FromWide(text), Utf8FromWide(title), style, key.isOpen});
-  }
-  const FakeOverlayIdentifierKey& key;
-  std::vector<Box> boxes;
-};
 
 // `count` names in Explorer's order, the badge handler at `own` (if any): the ones before it have
 // two leading spaces, "  Handler 001", the ones after it none, "Handler 017".
@@ -169,12 +165,11 @@ TEST(DiagnosticProgram, ShowsOneBoxWithTheReportOrTheErrorAfterTheKeyIsClosed) {
         "※ これは Windows 側の制限で、Tarnwick の不具合ではありません。"}},
   };
   for (const auto& c : cases) {
-    FakeOverlayIdentifierKey key(c.names, c.openStatus, c.failAt);
-    RecordingDisplay display(key);
+    FakeKeyAndScreen key(c.names, c.openStatus, c.failAt);
     const bool readable = c.parts[0] != unreadable;
-    EXPECT_EQ(RunDiagnosis(key, display), readable ? 0 : 1) << c.why;
-    ASSERT_EQ(display.boxes.size(), 1u) << c.why;
-    const RecordingDisplay::Box& box = display.boxes[0];
+    EXPECT_EQ(RunDiagnosis(key, key), readable ? 0 : 1) << c.why;
+    ASSERT_EQ(key.boxes.size(), 1u) << c.why;
+    const FakeKeyAndScreen::Box& box = key.boxes[0];
     EXPECT_EQ(box.title, "Tarnwick 診断") << c.why;
     EXPECT_EQ(box.style, readable ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONERROR) << c.why;
     EXPECT_FALSE(box.keyOpen) << c.why << ": nothing is held while the box waits";

@@ -22,20 +22,20 @@ std::string Hex(std::uintptr_t value) {
   return text.str();
 }
 
-using Log = std::vector<std::string>;
+using Values = std::map<WideString, StoredValue>;
 
 // A registry, an environment and a user in memory for the settings logic. Everything that changes
 // the world or talks to the user is logged in order, with what it was given (of a message, its
 // first line); any one write of a value can be refused.
 class FakeSettingsPlatform final : public SettingsPlatform {
  public:
-  std::map<WideString, StoredValue> values;
+  Values values;
   int refusedWrite = 0;  // the n-th write of a value fails, counting from 1; 0 for none
   WideString appData = WIDE("C:\\a");  // empty for unset, as Windows gives both
   bool writeSucceeds = true;
   int answer = IDNO;
   int writes = 0;
-  Log log;
+  std::string log;  // entries, each ended by "|"
 
   LONG ReadStoredValue(const WideChar* name, StoredValue& value) override {
     const auto found = values.find(name);
@@ -45,14 +45,14 @@ class FakeSettingsPlatform final : public SettingsPlatform {
   }
 
   bool WriteStoredValue(const WideChar* name, const StoredValue& value) override {
-    log.push_back("store " + Utf8FromWide(name));
+    log += "store " + Utf8FromWide(name) + "|";
     if (++writes == refusedWrite) return false;
     values[name] = value;
     return true;
   }
 
   bool RemoveStoredValue(const WideChar* name) override {
-    log.push_back("remove " + Utf8FromWide(name));
+    log += "remove " + Utf8FromWide(name) + "|";
     values.erase(name);
     return true;
   }
@@ -65,27 +65,24 @@ class FakeSettingsPlatform final : public SettingsPlatform {
     return length;
   }
 
-  void CreateFolder(const WideChar* path) override {
-    log.push_back("folder " + Utf8FromWide(path));
-  }
+  void CreateFolder(const WideChar* path) override { log += "folder " + Utf8FromWide(path) + "|"; }
 
   bool WriteIcon(const WideChar* path, COLORREF color, bool outline) override {
-    log.push_back("write " + Utf8FromWide(path) + " " + Hex(color) + (outline ? " outline" : ""));
+    log += "write " + Utf8FromWide(path) + " " + Hex(color) + (outline ? " outline" : "") + "|";
     return writeSucceeds;
   }
 
   int ShowMessage(HWND owner, const WideChar* text, const WideChar* title, UINT type) override {
     const WideStringView whole(text);
-    log.push_back("message " + Hex(reinterpret_cast<std::uintptr_t>(owner)) + " " + Hex(type) +
-                  " " + Utf8FromWide(title) + ": " +
-                  Utf8FromWide(whole.substr(0, whole.find('\n'))));
+    log += "message " + Hex(reinterpret_cast<std::uintptr_t>(owner)) + " " + Hex(type) + " " +
+           Utf8FromWide(title) + ": " + Utf8FromWide(whole.substr(0, whole.find('\n'))) + "|";
     return (type & MB_YESNO) != 0 ? answer : IDOK;
   }
 
   void Execute(const WideChar* verb, const WideChar* file, const WideChar* parameters,
                int show) override {
-    log.push_back("execute " + Utf8FromWide(verb) + " " + Utf8FromWide(file) + " " +
-                  Utf8FromWide(parameters) + " " + std::to_string(show));
+    log += "execute " + Utf8FromWide(verb) + " " + Utf8FromWide(file) + " " +
+           Utf8FromWide(parameters) + " " + std::to_string(show) + "|";
   }
 };
 
@@ -134,7 +131,7 @@ TEST(BadgeIconPath, AppDataMustLeaveRoomForBothPathsInTheirBuffer) {
     platform.appData = appData;
     const auto path = PrepareBadgeIconPath(platform);
     EXPECT_EQ(platform.log,
-              c.folderCreated ? Log{"folder " + Utf8FromWide(appData) + "\\Tarnwick"} : Log{})
+              c.folderCreated ? "folder " + Utf8FromWide(appData) + "\\Tarnwick|" : "")
         << appData.size();
     EXPECT_EQ(path,
               c.pathMade ? std::optional(appData + WIDE("\\Tarnwick\\badge.ico")) : std::nullopt)
@@ -142,70 +139,56 @@ TEST(BadgeIconPath, AppDataMustLeaveRoomForBothPathsInTheirBuffer) {
   }
 }
 
-TEST(ApplySettings, WritesThenStoresThenAsksAndOnlyYesStartsTheHiddenRestart) {
-  for (const int answer : {IDNO, IDYES}) {
-    FakeSettingsPlatform platform;
-    platform.answer = answer;
-    ApplyBadgeSettings(kOwner, {0x7F0000FF, false}, platform);
-
-    // MB_ICONQUESTION | MB_YESNO; the whole text is read from the real box under Wine.
-    Log expected = {"folder C:\\a\\Tarnwick", "write C:\\a\\Tarnwick\\badge.ico 7f0000ff",
-                    "store BadgeColor", "store BadgeOutline",
-                    "message 1234 24 Tarnwick 設定: 色を保存しました。"};
-    if (answer == IDYES) {
-      expected.push_back(
-          "execute open cmd.exe /c taskkill /f /im explorer.exe & start explorer.exe 0");
-    }
-    EXPECT_EQ(platform.log, expected);
-    EXPECT_EQ(ReadBadgeColor(platform), 0x7F0000FFu) << "a top byte goes back unchanged";
-    EXPECT_FALSE(ReadBadgeOutline(platform));
-  }
-}
-
-TEST(ApplySettings, AFailedStepIsReportedAsAnErrorAndEndsItWithThePreviousPairStored) {
-  const std::string written = "folder C:\\a\\Tarnwick|write C:\\a\\Tarnwick\\badge.ico ff|";
-  // MB_ICONERROR
+// Written, then stored, then asked, and only Yes restarts Explorer, hidden. A failed step is told
+// as an error and ends it with the previous pair stored: nothing stored, nothing to restart for.
+TEST(ApplySettings, WritesStoresAndAsksInThatOrderOrStopsAtAFailedStepKeepingThePreviousPair) {
+  const std::string written = "folder C:\\a\\Tarnwick|write C:\\a\\Tarnwick\\badge.ico 7f0000ff|";
+  const std::string stored = written + "store BadgeColor|store BadgeOutline|";
+  // MB_ICONQUESTION | MB_YESNO, or MB_ICONERROR; the whole question is read from the real box
+  // under Wine.
+  const std::string asked = stored + "message 1234 24 Tarnwick 設定: 色を保存しました。|";
   const std::string iconFailed =
-      "message 1234 10 Tarnwick 設定: アイコンの書き出しに失敗しました。";
-  const std::string notSaved = "message 1234 10 Tarnwick 設定: 色を保存できませんでした。";
-  const std::map<WideString, StoredValue> stored = {
-      {kBadgeColorValue, {REG_SZ, {'7', 0, 0, 0}}},
-      {kBadgeOutlineValue, {REG_DWORD, {1, 0, 0, 0}}}};
+      "message 1234 10 Tarnwick 設定: アイコンの書き出しに失敗しました。|";
+  const std::string notSaved = "message 1234 10 Tarnwick 設定: 色を保存できませんでした。|";
+  const Values before = {{kBadgeColorValue, {REG_SZ, {'7', 0, 0, 0}}},
+                         {kBadgeOutlineValue, {REG_DWORD, {1, 0, 0, 0}}}};
+  // The top byte goes back unchanged.
+  const Values after = {{kBadgeColorValue, {REG_DWORD, {0xFF, 0, 0, 0x7F}}},
+                        {kBadgeOutlineValue, {REG_DWORD, {0, 0, 0, 0}}}};
+  const std::string restart =
+      "execute open cmd.exe /c taskkill /f /im explorer.exe & start explorer.exe 0|";
   const struct {
     const char* why;
+    int answer;
     bool appDataSet;
-    bool writeSucceeds;
+    bool iconWritten;
     int refusedWrite;
-    std::map<WideString, StoredValue> before;
+    Values values;
     std::string log;
+    Values result;
   } cases[] = {
-      {"APPDATA unset", false, true, 0, stored, iconFailed},
-      {"write fails", true, false, 0, stored, written + iconFailed},
-      // Stored nothing, so nothing to restart for: not "saved", and no question.
-      {"colour refused", true, true, 1, stored, written + "store BadgeColor|" + notSaved},
-      // The colour goes back as it was, or away: never the new colour with the old outline.
-      {"outline refused", true, true, 2, stored,
-       written + "store BadgeColor|store BadgeOutline|store BadgeColor|" + notSaved},
-      {"outline refused, nothing stored",
-       true,
-       true,
-       2,
-       {},
-       written + "store BadgeColor|store BadgeOutline|remove BadgeColor|" + notSaved},
+      {"answered No", IDNO, true, true, 0, before, asked, after},
+      {"answered Yes", IDYES, true, true, 0, {}, asked + restart, after},
+      {"APPDATA unset", IDYES, false, true, 0, before, iconFailed, before},
+      {"write fails", IDYES, true, false, 0, before, written + iconFailed, before},
+      {"colour refused", IDYES, true, true, 1, before, written + "store BadgeColor|" + notSaved,
+       before},
+      // The colour goes back as it was, or away when there was none: never the new colour with the
+      // old outline.
+      {"outline refused", IDYES, true, true, 2, before, stored + "store BadgeColor|" + notSaved,
+       before},
+      {"none before", IDYES, true, true, 2, {}, stored + "remove BadgeColor|" + notSaved, {}},
   };
   for (const auto& c : cases) {
     FakeSettingsPlatform platform;
+    platform.answer = c.answer;
     if (!c.appDataSet) platform.appData.clear();
-    platform.writeSucceeds = c.writeSucceeds;
+    platform.writeSucceeds = c.iconWritten;
     platform.refusedWrite = c.refusedWrite;
-    platform.values = c.before;
-    platform.answer = IDYES;
-    ApplyBadgeSettings(kOwner, {0xFF, false}, platform);
-
-    std::string log;
-    for (const std::string& entry : platform.log) log += (log.empty() ? "" : "|") + entry;
-    EXPECT_EQ(log, c.log) << c.why;
-    EXPECT_EQ(platform.values, c.before) << c.why;
+    platform.values = c.values;
+    ApplyBadgeSettings(kOwner, {0x7F0000FF, false}, platform);
+    EXPECT_EQ(platform.log, c.log) << c.why;
+    EXPECT_EQ(platform.values, c.result) << c.why;
   }
 }
 
