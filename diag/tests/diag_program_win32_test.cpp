@@ -51,8 +51,6 @@ class DiagProgram : public ::testing::Test {
   }
 };
 
-// The report's content is checked on lists in memory; here the real key is read and the real box
-// shown, owned by no window, and its OK ends the program with the exit code.
 TEST_F(DiagProgram, OneOwnerlessBoxWithTheReportOrTheErrorThenTheExitCode) {
   const struct {
     std::optional<Names> names;

@@ -139,9 +139,7 @@ TEST(DiagnosticProgram, ShowsOneBoxWithTheReportOrTheErrorAfterTheKeyIsClosed) {
         notRegistered}},
       {"empty key",
        {},
-       {"■ この PC のアイコンオーバーレイ枠\n\nWindows は全体で 15 枠しか持っていません。\n"
-        "登録数：0 件（空き 15 枠）\n\n― 有効（Windows が見る順）―\n" +
-        notRegistered}},
+       {"登録数：0 件（空き 15 枠）\n\n― 有効（Windows が見る順）―\n" + notRegistered}},
       {"15 names, the badge handler last",
        Handlers(15, 15),
        {"登録数：15 件（空き 0 枠）\n",

@@ -1,8 +1,6 @@
-// The release's installers under Windows (Wine in the test prefix). The NSIS installer: silent
-// install, upgrade in place, silent uninstall that keeps the user's settings, a DLL still in use at
-// uninstall, and a finish page that restarts nothing. The MSI: the registration exactly as the DLLs
-// write it themselves, an upgrade and an uninstall while the DLLs are held, and neither installer
-// installing over the other.
+// The release's installers under Windows (Wine in the test prefix): the setup program and the MSI,
+// each installed, upgraded and uninstalled, also while Explorer holds the DLLs, neither over the
+// other, and neither ending or starting Explorer.
 
 #include <windows.h>
 #include <msi.h>
@@ -105,7 +103,6 @@ std::vector<std::wstring> RegistrationSnapshot() {
   return lines;
 }
 
-// The ProductCode property of an MSI file.
 std::wstring ProductCodeOf(const std::wstring& package) {
   MSIHANDLE handle = 0;
   wchar_t code[39] = {};

@@ -45,7 +45,6 @@ TEST(CommandLine, OnlyWriteicoWithAThirdWordWritesAndEverythingElseOpensTheWindo
     // The very argument, not a copy: the program writes before it frees the split line.
     EXPECT_EQ(action.path, c.mode == WriteDefaultIcon ? arguments[2] : nullptr) << line;
   }
-  // A failed split.
   EXPECT_EQ(ChooseCommandLineAction(nullptr, 3).mode, OpenWindow);
 }
 

@@ -205,27 +205,22 @@ int RingedSwatch(const Capture& shot) {
 // its folder (four fifths of its height) and panel, computed here from the renderer's straight,
 // bottom-up pixels.
 int PreviewMismatches(const Capture& shot, COLORREF color, bool outline) {
-  const COLORREF folder = RGB(245, 199, 92);
   int mismatches = 0;
   for (const auto& [panelLeft, panelFill] :
-       {std::pair{20, RGB(250, 250, 250)}, std::pair{170, RGB(40, 40, 44)}}) {
-    for (const auto& [size, offset] : {std::pair{32, 14}, std::pair{48, 76}}) {
+       {std::pair{20, RGB(250, 250, 250)}, {170, RGB(40, 40, 44)}}) {
+    for (const auto& [size, offset] : {std::pair{32, 14}, {48, 76}}) {
       const BadgePixels badge = RenderBadge(size, color, outline);
       for (int row = 0; row < size; ++row) {
         for (int column = 0; column < size; ++column) {
-          const COLORREF under = row < size * 4 / 5 ? folder : panelFill;
-          const std::uint32_t straight =
+          const COLORREF under = row < size * 4 / 5 ? RGB(245, 199, 92) : panelFill;
+          const std::uint32_t pixel =
               badge[static_cast<std::size_t>((size - 1 - row) * size + column)];
+          const std::uint32_t alpha = pixel >> 24;
           const COLORREF seen = shot.At(panelLeft + offset + column, 184 + row);
-          for (const int shift : {0, 8, 16}) {
-            const std::uint32_t alpha = straight >> 24;
-            const int expected =
-                static_cast<int>(((straight >> (16 - shift)) & 0xFF) * alpha / 255 +
-                                 ((under >> shift) & 0xFF) * (255 - alpha) / 255);
-            if (std::abs(static_cast<int>((seen >> shift) & 0xFF) - expected) > 2) {
-              ++mismatches;
-              break;
-            }
+          for (const int shift : {0, 8, 16}) {  // each channel counts
+            const auto expected = static_cast<int>(((pixel >> (16 - shift)) & 0xFF) * alpha / 255 +
+                                                   ((under >> shift) & 0xFF) * (255 - alpha) / 255);
+            mismatches += std::abs(static_cast<int>((seen >> shift) & 0xFF) - expected) > 2;
           }
         }
       }
