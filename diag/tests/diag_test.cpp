@@ -88,8 +88,8 @@ TEST(ExplorerOrder, UnitsCompareAsUnsignedNumbersWithThePrefixFirst) {
   }
 }
 
-// `count` names in Explorer's order, the badge handler at `own` (if any): the ones before it have
-// two leading spaces, "  Handler 001", the ones after it none, "Handler 017".
+// `count` names listed against Explorer's order, the badge handler at `own` (if any) in it: the
+// ones before it have two leading spaces, "  Handler 001", the ones after it none, "Handler 017".
 Names Handlers(int count, int own) {
   Names names;
   for (int i = 1; i <= count; ++i) {
@@ -98,7 +98,7 @@ Names Handlers(int count, int own) {
                              : WideFromUtf8((i < own ? "  Handler " : "Handler ") +
                                             std::string(3 - number.size(), '0') + number));
   }
-  return names;
+  return Names(names.rbegin(), names.rend());
 }
 
 std::size_t Count(const std::string& text, const std::string& part) {

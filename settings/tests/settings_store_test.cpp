@@ -96,6 +96,10 @@ TEST(ReadSettings, OnlyAStoredDwordCountsAndEverythingElseReadsAsTheDefault) {
     bool outline;
   } cases[] = {
       {"no key", {}, DefaultBadgeColor, true},
+      {"top byte kept",
+       {{kBadgeColorValue, {REG_DWORD, {0x56, 0x34, 0x12, 0x7F}}}},
+       0x7F123456,
+       true},
       // A short DWORD fills only its own bytes; the rest keep the preset, 0 and 1.
       {"short DWORDs",
        {{kBadgeColorValue, {REG_DWORD, {0x34, 0x12}}}, {kBadgeOutlineValue, {REG_DWORD, {}}}},
