@@ -9,20 +9,20 @@ work=$root/build/reproducible
 rm -rf "$work"
 mkdir -p "$work"
 
+build() {  # LOG ARGS...: runs ARGS with its output in LOG, shown when it fails
+  "${@:2}" >"$1" 2>&1 || { tail -n 40 "$1" >&2; exit 1; }
+}
+
 build_clone() {  # folder -> its dist
   git clone -q --no-local "$root" "$1"
-  (
-    cd "$1"
-    # Only what the release is made of: the 32-bit tree whole (its DLL, and its test programs for
-    # the test kit), then the 64-bit tree's dist target with what it packs.
-    for step in "windows-x86 all" "windows dist"; do
-      read -r preset target <<<"$step"
-      cmake --preset "$preset" >/dev/null
-      cmake --build --preset "$preset" --target "$target" >"$work/$(basename "$1")-$preset.log" 2>&1 ||
-        { tail -n 40 "$work/$(basename "$1")-$preset.log" >&2; exit 1; }
-    done
-    scripts/wine-prefix.sh stop build/windows/wine >/dev/null 2>&1 || true
-  )
+  # Only what the release is made of: the 32-bit tree whole (its DLL, and its test programs for
+  # the test kit), then the 64-bit tree's dist target with what it packs.
+  for step in "windows-x86 all" "windows dist"; do
+    read -r preset target <<<"$step"
+    (cd "$1" && cmake --preset "$preset" >/dev/null)
+    build "$1-$preset.log" cmake --build "$1/build/$preset" --target "$target"
+  done
+  (cd "$1" && scripts/wine-prefix.sh stop build/windows/wine >/dev/null 2>&1) || true
 }
 
 if [[ -n $(git -C "$root" status --porcelain) ]]; then
@@ -31,8 +31,7 @@ if [[ -n $(git -C "$root" status --porcelain) ]]; then
   reference=$work/first/build/windows/packaging/dist
 else
   # Packed again for HEAD: the release carries the commit's time.
-  cmake --build "$root/build/windows" --target dist >"$work/here.log" 2>&1 ||
-    { tail -n 40 "$work/here.log" >&2; exit 1; }
+  build "$work/here.log" cmake --build "$root/build/windows" --target dist
   reference=$root/build/windows/packaging/dist
 fi
 # A longer, different path: a build that recorded where it ran would differ.

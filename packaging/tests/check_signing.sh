@@ -7,12 +7,9 @@
 #   check_signing.sh WINE_STATE WORK DLL DLL_X86 SETTINGS DIAG KIT_PROGRAMS KIT_PROGRAMS_X86 MARK
 #                    MARK_X86
 set -euo pipefail
-state=$1 work=$2
-shift 2
-package_inputs=("$1" "$2" "$3" "$4" "$5" "$6")
-mark=$7 mark_x86=$8
+state=$1 work=$2 mark=$9 mark_x86=${10}
+package_inputs=("${@:3:6}")
 here=$(cd "$(dirname "$0")/.." && pwd)
-root=$(dirname "$here")
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 rm -rf "$work"
@@ -23,32 +20,25 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarnwick throwaway 
 password="throwaway-$RANDOM$RANDOM"
 openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.p12 -passout "pass:$password"
 
-package() {  # OUT: package.sh with the environment already set
-  "$here/package.sh" "$1" 9.9.9 "${package_inputs[@]}" >"$1.log" 2>&1
+package() {  # OUT PKCS12 PASSWORD: package.sh signing with that material
+  TARNWICK_SIGN_PKCS12=$2 TARNWICK_SIGN_PASSWORD=$3 \
+    "$here/package.sh" "$1" 9.9.9 "${package_inputs[@]}" >"$1.log" 2>&1
 }
-
-for bad in missing wrong-password; do
-  if [[ $bad == missing ]]; then
-    export TARNWICK_SIGN_PKCS12=$work/no-such.p12 TARNWICK_SIGN_PASSWORD=$password
-    expected="not a readable file"
-  else
-    export TARNWICK_SIGN_PKCS12=$work/signer.p12 TARNWICK_SIGN_PASSWORD=wrong
-    expected="does not open"
-  fi
-  if package "$work/$bad"; then fail "packaging with $bad signing material succeeded"; fi
-  grep -q "$expected" "$work/$bad.log" || fail "$bad: no clear message: $(cat "$work/$bad.log")"
-  [[ ! -e $work/$bad && ! -e $work/$bad.partial ]] || fail "$bad: left a release behind"
+for bad in "missing no-such.p12 $password not a readable file" \
+           "wrong-password signer.p12 wrong does not open"; do
+  read -r name pkcs12 pass expected <<<"$bad"
+  if package "$work/$name" "$work/$pkcs12" "$pass"; then fail "packaging with $name material succeeded"; fi
+  grep -q "$expected" "$work/$name.log" || fail "$name: no clear message: $(cat "$work/$name.log")"
+  [[ ! -e $work/$name && ! -e $work/$name.partial ]] || fail "$name: left a release behind"
 done
 
-export TARNWICK_SIGN_PKCS12=$work/signer.p12 TARNWICK_SIGN_PASSWORD=$password
-package "$work/signed" || fail "signed packaging failed: $(tail -n 20 "$work/signed.log")"
+release=$work/signed
+package "$release" "$work/signer.p12" "$password" || fail "signed packaging failed: $(tail -n 20 "$release.log")"
 verify() {
   osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 ||
     fail "$1 does not verify: $(tail -n 5 "$work/verify.log")"
   grep -q 'Message digest algorithm *: SHA256' "$work/verify.log" || fail "$1: not SHA-256"
 }
-release=$work/signed
-mkdir -p "$work/unzipped"
 unzip -q "$release"/Tarnwick-9.9.9-win64.zip -d "$work/unzipped"
 unzip -q "$release"/Tarnwick-9.9.9-windows-tests.zip 'release/*' -d "$work/kit"
 for file in "$release"/{Tarnwick.dll,x86/Tarnwick.dll,TarnwickSettings.exe,TarnwickDiag.exe} \
@@ -62,7 +52,7 @@ done
 
 # Under Wine: the signed installer installs, its uninstaller is signed, and the signed DLLs
 # register and answer in both registry views.
-"$root/scripts/wine-prefix.sh" ensure "$state"
+"$here/../scripts/wine-prefix.sh" ensure "$state"
 source "$state/env"
 wine=/usr/lib/wine/wine64
 installed="$WINEPREFIX/drive_c/Program Files/Tarnwick"
@@ -71,13 +61,12 @@ installed="$WINEPREFIX/drive_c/Program Files/Tarnwick"
 verify "$installed/uninstall.exe"
 mkdir -p "$WINEPREFIX/drive_c/signed-leaf"
 for program in "$mark" "$mark_x86"; do
-  answer=$("$root/scripts/wine-run" "$state" "$program" --com 'C:\signed-leaf' 2>&1 | tr -d '\r')
-  [[ $answer == "S_OK	C:\\signed-leaf" ]] || fail "$(basename "$(dirname "$(dirname "$program")")"): $answer"
+  answer=$("$here/../scripts/wine-run" "$state" "$program" --com 'C:\signed-leaf' 2>&1 | tr -d '\r')
+  [[ $answer == "S_OK	C:\\signed-leaf" ]] || fail "$program: $answer"
 done
 # The uninstaller copies itself away and returns at once: wait for it to finish.
 "$wine" "$installed/uninstall.exe" /S >/dev/null 2>&1 || fail "the signed uninstaller failed"
 for _ in $(seq 300); do [[ -e $installed/uninstall.exe ]] || break; sleep 0.1; done
 [[ ! -e $installed/uninstall.exe ]] || fail "the signed uninstaller did not finish"
-rm -rf "$WINEPREFIX/drive_c/signed-leaf"
+rm -rf "$WINEPREFIX/drive_c/signed-leaf" "$work"
 echo "Signed: 14 files verify (6 of them in the test kit), the uninstaller too; both signed DLLs register and answer under Wine."
-rm -rf "$work"

@@ -10,7 +10,6 @@
 #include "badge/badge.h"
 #include "common/tests/win32_test_support.h"
 #include "settings/settings_store.h"
-#include "settings/settings_window.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -43,12 +42,10 @@ std::optional<DWORD> Stored(const wchar_t* name) {
 // after its 40-byte header at the offset the format gives that size among the six.
 bool IsBadgeIcon(const std::optional<Bytes>& file, COLORREF color, bool outline) {
   if (!file || file->size() != 36230) return false;
-  const std::pair<int, std::size_t> images[] = {{16, 102},  {20, 1230}, {24, 2950},
-                                                {32, 5390}, {48, 9654}, {64, 19294}};
-  for (const auto& [size, offset] : images) {
+  for (const auto& [size, offset] :
+       {std::pair{16, 102}, {20, 1230}, {24, 2950}, {32, 5390}, {48, 9654}, {64, 19294}}) {
     const BadgePixels pixels = RenderBadge(size, color, outline);
-    if (std::memcmp(file->data() + offset + 40, pixels.data(), 4 * pixels.size()) != 0)
-      return false;
+    if (std::memcmp(file->data() + offset + 40, pixels.data(), 4 * pixels.size())) return false;
   }
   return true;
 }
@@ -66,25 +63,21 @@ class SettingsTest : public ::testing::Test {
 };
 
 // The stored DWORDs themselves are read in the /writeico cases below. Whatever is stored also reads
-// back whole, to be put back when storing a new pair fails.
+// back whole, type and bytes, to be put back when storing a new pair fails.
 TEST_F(SettingsTest, AnythingButAFourByteDwordReadsAsTheDefaultAndEveryValueReadsBackWhole) {
   const DWORD eightBytes[2] = {0x000000FF, 0};
-  const DWORD zeros[2] = {0, 0};
-  // Four bytes each, so only their type keeps them from being read.
-  StoreSetting(L"BadgeColor", REG_SZ, L"7", sizeof(L"7"));
-  StoreSetting(L"BadgeOutline", REG_BINARY, zeros, 4);
-  EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
-  EXPECT_TRUE(ReadBadgeOutline());
+  StoreSetting(L"BadgeColor", REG_SZ, L"7", sizeof(L"7"));  // four bytes, but not a DWORD
   SettingsPlatform& store = SystemSettingsPlatform();
   StoredValue value;
   EXPECT_EQ(store.ReadStoredValue(L"BadgeColor", value), ERROR_SUCCESS);
   EXPECT_EQ(value, (StoredValue{REG_SZ, {'7', 0, 0, 0}}));
   StoreSetting(L"BadgeColor", REG_DWORD, eightBytes, 8);
-  StoreSetting(L"BadgeOutline", REG_DWORD, zeros, 8);
   EXPECT_EQ(ReadBadgeColor(), DefaultBadgeColor);
-  EXPECT_TRUE(ReadBadgeOutline());
   EXPECT_TRUE(store.WriteStoredValue(L"BadgeColor", value));
-  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kSettingsKeyPath, L"BadgeColor").text, L"7");
+  const RegistryString written =
+      ReadRegistryString(HKEY_CURRENT_USER, kSettingsKeyPath, L"BadgeColor");
+  EXPECT_EQ(written.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(written.text, L"7");
   EXPECT_TRUE(store.RemoveStoredValue(L"BadgeColor"));
   EXPECT_EQ(store.ReadStoredValue(L"BadgeColor", value), ERROR_FILE_NOT_FOUND);
 }
@@ -96,15 +89,15 @@ TEST_F(SettingsTest, WriteicoWritesTheStoredBadgeForUserAndTheDefaultToAPathStor
     std::wstring arguments;
     std::optional<DWORD> color;
     std::optional<DWORD> outline;
-    std::wstring file;
+    std::wstring file;  // none when the write fails
     COLORREF drawnColor;
     bool drawnOutline;
   } cases[] = {
-      {L"/writeico user", {}, {}, UserIcon(), DefaultBadgeColor, true},
       {L"/writeico user", 0x000000FF, 0, UserIcon(), 0x000000FF, false},
       // The badge ignores the top byte; 2 is an outline like 1; later words are ignored.
       {L"/WRITEICO USER surplus", 0x7F0000FF, 2, UserIcon(), 0x000000FF, true},
       {L"/writeico \"" + path + L"\" surplus", 0x000000FF, 0, path, DefaultBadgeColor, true},
+      {L"/writeico \"" + (output / L"missing\\badge.ico\""), {}, {}, L"", 0, false},
   };
   for (const auto& c : cases) {
     DeleteRegistryTree(HKEY_CURRENT_USER, kSettingsKeyPath);
@@ -112,62 +105,46 @@ TEST_F(SettingsTest, WriteicoWritesTheStoredBadgeForUserAndTheDefaultToAPathStor
     if (c.color) StoreDword(L"BadgeColor", *c.color);
     if (c.outline) StoreDword(L"BadgeOutline", *c.outline);
     const std::string why = Utf8FromWide(c.arguments);
-    EXPECT_EQ(RunSettings(c.arguments), 0u) << why;
-    EXPECT_TRUE(IsBadgeIcon(ReadFileBytes(c.file), c.drawnColor, c.drawnOutline)) << why;
+    EXPECT_EQ(RunSettings(c.arguments), c.file.empty() ? 1u : 0u) << why;
+    EXPECT_EQ(IsBadgeIcon(ReadFileBytes(c.file), c.drawnColor, c.drawnOutline), !c.file.empty())
+        << why;
     EXPECT_EQ(FileExists(appData_ / L"Tarnwick"), c.file == UserIcon()) << why;
+    EXPECT_FALSE(FileExists(output / L"missing")) << why;
     EXPECT_EQ(Stored(L"BadgeColor"), c.color) << why;
     EXPECT_EQ(Stored(L"BadgeOutline"), c.outline) << why;
   }
-}
-
-TEST_F(SettingsTest, AFailedWriteEndsWith1AndCreatesNothing) {
-  ScratchFolder output(L"output");
-  EXPECT_EQ(RunSettings(L"/writeico " + (output / L"missing\\badge.ico")), 1u);
-  EXPECT_FALSE(FileExists(output / L"missing"));
-  {
-    ScopedEnvironmentVariable unset(L"APPDATA", nullptr);
-    EXPECT_EQ(RunSettings(L"/writeico user"), 1u);
-  }
-  EXPECT_FALSE(FileExists(appData_ / L"Tarnwick"));
+  ScopedEnvironmentVariable unset(L"APPDATA", nullptr);
+  EXPECT_EQ(RunSettings(L"/writeico user"), 1u);
 }
 
 // The window's client area as it is on the screen, read through its device context.
-class Capture {
- public:
+struct Capture {
   explicit Capture(HWND window) {
     RECT client;
     GetClientRect(window, &client);
-    width_ = client.right;
+    width = client.right;
     const HDC source = GetDC(window);
     const HDC memory = CreateCompatibleDC(source);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HBITMAP bitmap = CreateCompatibleBitmap(source, width, client.bottom);
     const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width_, client.bottom, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    pixels_.assign(pixels, pixels + width_ * client.bottom);
+    BitBlt(memory, 0, 0, width, client.bottom, source, 0, 0, SRCCOPY);
     SelectObject(memory, old);
+    BITMAPINFO info = {
+        {sizeof(BITMAPINFOHEADER), width, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    pixels.resize(static_cast<std::size_t>(width * client.bottom));
+    GetDIBits(memory, bitmap, 0, client.bottom, pixels.data(), &info, DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(window, source);
   }
 
-  int width() const { return width_; }
   COLORREF At(int x, int y) const {
-    const std::uint32_t pixel = pixels_.at(static_cast<std::size_t>(y * width_ + x));
+    const std::uint32_t pixel = pixels.at(static_cast<std::size_t>(y * width + x));
     return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
   }
 
- private:
-  int width_ = 0;
-  std::vector<std::uint32_t> pixels_;
+  int width = 0;
+  std::vector<std::uint32_t> pixels;
 };
 
 // Pixels of the three text bands (heading and explanation, preview caption, note) that differ from
@@ -176,10 +153,10 @@ class Capture {
 int TextMismatches(const Capture& shot) {
   const HDC screen = GetDC(nullptr);
   const HDC dc = CreateCompatibleDC(screen);
-  const HBITMAP bitmap = CreateCompatibleBitmap(screen, shot.width(), 300);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, shot.width, 300);
   ReleaseDC(nullptr, screen);
   const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  PatBlt(dc, 0, 0, shot.width(), 300, WHITENESS);
+  PatBlt(dc, 0, 0, shot.width, 300, WHITENESS);
   const HFONT font = CreateFontW(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                                  DEFAULT_PITCH | FF_DONTCARE, L"Yu Gothic UI");
@@ -196,7 +173,7 @@ int TextMismatches(const Capture& shot) {
   // Between the rings, panels and buttons: rows where only these texts are drawn.
   for (const auto& [top, bottom] : {std::pair{0, 56}, {138, 166}, {240, 300}}) {
     for (int y = top; y < bottom; ++y) {
-      for (int x = 0; x < shot.width(); ++x) mismatches += shot.At(x, y) != GetPixel(dc, x, y);
+      for (int x = 0; x < shot.width; ++x) mismatches += shot.At(x, y) != GetPixel(dc, x, y);
     }
   }
   SelectObject(dc, oldFont);
@@ -228,27 +205,22 @@ int RingedSwatch(const Capture& shot) {
 // its folder (four fifths of its height) and panel, computed here from the renderer's straight,
 // bottom-up pixels.
 int PreviewMismatches(const Capture& shot, COLORREF color, bool outline) {
-  const COLORREF folder = RGB(245, 199, 92);
   int mismatches = 0;
   for (const auto& [panelLeft, panelFill] :
-       {std::pair{20, RGB(250, 250, 250)}, std::pair{170, RGB(40, 40, 44)}}) {
-    for (const auto& [size, offset] : {std::pair{32, 14}, std::pair{48, 76}}) {
+       {std::pair{20, RGB(250, 250, 250)}, {170, RGB(40, 40, 44)}}) {
+    for (const auto& [size, offset] : {std::pair{32, 14}, {48, 76}}) {
       const BadgePixels badge = RenderBadge(size, color, outline);
       for (int row = 0; row < size; ++row) {
         for (int column = 0; column < size; ++column) {
-          const COLORREF under = row < size * 4 / 5 ? folder : panelFill;
-          const std::uint32_t straight =
+          const COLORREF under = row < size * 4 / 5 ? RGB(245, 199, 92) : panelFill;
+          const std::uint32_t pixel =
               badge[static_cast<std::size_t>((size - 1 - row) * size + column)];
+          const std::uint32_t alpha = pixel >> 24;
           const COLORREF seen = shot.At(panelLeft + offset + column, 184 + row);
-          for (const int shift : {0, 8, 16}) {
-            const std::uint32_t alpha = straight >> 24;
-            const int expected =
-                static_cast<int>(((straight >> (16 - shift)) & 0xFF) * alpha / 255 +
-                                 ((under >> shift) & 0xFF) * (255 - alpha) / 255);
-            if (std::abs(static_cast<int>((seen >> shift) & 0xFF) - expected) > 2) {
-              ++mismatches;
-              break;
-            }
+          for (const int shift : {0, 8, 16}) {  // each channel counts
+            const auto expected = static_cast<int>(((pixel >> (16 - shift)) & 0xFF) * alpha / 255 +
+                                                   ((under >> shift) & 0xFF) * (255 - alpha) / 255);
+            mismatches += std::abs(static_cast<int>((seen >> shift) & 0xFF) - expected) > 2;
           }
         }
       }
@@ -265,7 +237,7 @@ class SettingsWindowTest : public SettingsTest {
 
   void Open(const wchar_t* arguments) {
     process_.emplace(SettingsProgram(), arguments);
-    window_ = process_->WaitForWindow(kSettingsWindowClass, kTimeoutMs);
+    window_ = process_->WaitForWindow(L"TarnwickSettings", kTimeoutMs);
     ASSERT_NE(window_, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return RingedSwatch(Capture(window_)) >= -1; }, kTimeoutMs));
   }
@@ -275,10 +247,7 @@ class SettingsWindowTest : public SettingsTest {
     EXPECT_EQ(process_->WaitForExit(kTimeoutMs), 0u);
   }
 
-  void Click(int x, int y) {
-    PostMessageW(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    PostMessageW(window_, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-  }
+  void Click(int x, int y) { PostMessageW(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
   void Press(int id) { PostMessageW(GetDlgItem(window_, id), BM_CLICK, 0, 0); }
   LRESULT CheckState() { return SendMessageW(GetDlgItem(window_, 103), BM_GETCHECK, 0, 0); }
 
@@ -300,7 +269,6 @@ class SettingsWindowTest : public SettingsTest {
 };
 
 TEST_F(SettingsWindowTest, IsTheFixedWindowWithItsButtonsTextsRingAndPreviewOfTheSelection) {
-  EXPECT_EQ(ClassName(window_), L"TarnwickSettings");
   EXPECT_EQ(WindowText(window_), L"Tarnwick 設定");
   // WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; the system adds the edge of a captioned window.
   EXPECT_EQ(GetWindowLongW(window_, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS), 0x00CA0000);
@@ -310,32 +278,25 @@ TEST_F(SettingsWindowTest, IsTheFixedWindowWithItsButtonsTextsRingAndPreviewOfTh
   EXPECT_EQ(outer.right - outer.left, 500);
   EXPECT_EQ(outer.bottom - outer.top, 390);
 
-  const struct {
-    int id;
-    const wchar_t* text;
-    DWORD style;
-    RECT rect;
-  } controls[] = {
-      {102, L"その他の色…", 0x50000000, {20, 300, 140, 330}},
-      {103, L"白いフチを付ける", 0x50000003, {150, 305, 300, 327}},
-      {101, L"この色にする", 0x50000001, {320, 300, 450, 330}},
-  };
-  HWND child = GetWindow(window_, GW_CHILD);
-  for (const auto& control : controls) {
-    ASSERT_NE(child, nullptr);
-    EXPECT_EQ(GetDlgCtrlID(child), control.id);
-    EXPECT_EQ(ClassName(child), L"Button");
-    EXPECT_EQ(WindowText(child), control.text);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE)), control.style) << control.id;
-    EXPECT_EQ(GetWindowLongW(child, GWL_EXSTYLE), 0);
-    EXPECT_EQ(SendMessageW(child, WM_GETFONT, 0, 0), 0) << "no font of its own";
+  // The buttons in the order they were made: identifier, class, text, style, extended style, font
+  // of their own (none), and place in the client area.
+  std::vector<std::wstring> controls;
+  for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     RECT rect;
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
-    EXPECT_TRUE(EqualRect(&rect, &control.rect)) << control.id;
-    child = GetWindow(child, GW_HWNDNEXT);
+    wchar_t line[200];
+    swprintf(line, 200, L"%d %ls %ls %08lx %lx %lld %ld,%ld,%ld,%ld", GetDlgCtrlID(child),
+             ClassName(child).c_str(), WindowText(child).c_str(), GetWindowLongW(child, GWL_STYLE),
+             GetWindowLongW(child, GWL_EXSTYLE),
+             static_cast<long long>(SendMessageW(child, WM_GETFONT, 0, 0)), rect.left, rect.top,
+             rect.right, rect.bottom);
+    controls.push_back(line);
   }
-  EXPECT_EQ(child, nullptr);
+  EXPECT_EQ(controls,
+            (std::vector<std::wstring>{L"102 Button その他の色… 50000000 0 0 20,300,140,330",
+                                       L"103 Button 白いフチを付ける 50000003 0 0 150,305,300,327",
+                                       L"101 Button この色にする 50000001 0 0 320,300,450,330"}));
 
   // The note is painted last: once it is there, so is everything else.
   EXPECT_TRUE(WaitUntil([&] { return TextMismatches(Capture(window_)) == 0; }, kTimeoutMs));
@@ -356,29 +317,17 @@ TEST_F(SettingsWindowTest, IsTheFixedWindowWithItsButtonsTextsRingAndPreviewOfTh
   EXPECT_EQ(PreviewMismatches(shot, 0x00FAFAFA, false), 0);
 }
 
-TEST_F(SettingsWindowTest,
-       SwatchClicksAndTheOutlineBoxRedrawRingAndPreviewAndClosingStoresNothing) {
+// Picking redraws ring and preview and stores nothing; only the button writes and stores, then
+// asks, and No keeps the window.
+TEST_F(SettingsWindowTest, SwatchesAndTheOutlineBoxRedrawAtOnceAndOnlyApplyingWritesAndStores) {
   Click(30, 110);
   EXPECT_TRUE(WaitForRingOn(8));
   EXPECT_TRUE(WaitForPreview(kSwatch8, true));
   Press(103);
   EXPECT_TRUE(WaitUntil([&] { return CheckState() == BST_UNCHECKED; }, kTimeoutMs));
   EXPECT_TRUE(WaitForPreview(kSwatch8, false));
-  Press(103);
-  EXPECT_TRUE(WaitForPreview(kSwatch8, true));
-  Click(SwatchCorner(14).x + 5, SwatchCorner(14).y + 5);
-  EXPECT_TRUE(WaitForRingOn(14));
-  EXPECT_TRUE(WaitForPreview(0x00FAFAFA, true));
-
-  Close();  // ends the program with 0, and the selection with it
   EXPECT_FALSE(Stored(L"BadgeColor").has_value());
   EXPECT_FALSE(FileExists(appData_ / L"Tarnwick"));
-}
-
-TEST_F(SettingsWindowTest, ApplyingWritesTheIconAndTheValuesThenAsksAndNoKeepsTheWindow) {
-  Click(30, 110);
-  Press(103);
-  ASSERT_TRUE(WaitForPreview(kSwatch8, false));
   Press(101);
 
   const HWND box = WaitForDialog();
@@ -393,11 +342,18 @@ TEST_F(SettingsWindowTest, ApplyingWritesTheIconAndTheValuesThenAsksAndNoKeepsTh
   EXPECT_TRUE(IsBadgeIcon(ReadFileBytes(UserIcon()), kSwatch8, false));
   EXPECT_EQ(Stored(L"BadgeColor"), kSwatch8);
   EXPECT_EQ(Stored(L"BadgeOutline"), 0u);
-
   PostMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitForDialogGone());
   EXPECT_TRUE(IsWindow(window_));
-  EXPECT_EQ(RingedSwatch(Capture(window_)), 8);
+
+  Press(103);
+  EXPECT_TRUE(WaitForPreview(kSwatch8, true));
+  Click(SwatchCorner(14).x + 5, SwatchCorner(14).y + 5);
+  EXPECT_TRUE(WaitForRingOn(14));
+  EXPECT_TRUE(WaitForPreview(0x00FAFAFA, true));
+  Close();  // ends the program with 0, and the selection with it
+  EXPECT_EQ(Stored(L"BadgeColor"), kSwatch8);
+  EXPECT_EQ(Stored(L"BadgeOutline"), 0u);
 }
 
 TEST_F(SettingsWindowTest, TheColourDialogPicksAnyColourAndRemembersTheCustomOnes) {
@@ -412,8 +368,7 @@ TEST_F(SettingsWindowTest, TheColourDialogPicksAnyColourAndRemembersTheCustomOne
   HWND dialog = WaitForDialog();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(rgbOf(dialog), "46,125,91") << "opens on the current selection";
-  for (const auto& [id, text] :
-       {std::pair{706, L"10"}, std::pair{707, L"200"}, std::pair{708, L"150"}}) {
+  for (const auto& [id, text] : {std::pair{706, L"10"}, {707, L"200"}, {708, L"150"}}) {
     SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
   }
   PostMessageW(GetDlgItem(dialog, 712), BM_CLICK, 0, 0);  // add to the custom colours
@@ -422,7 +377,8 @@ TEST_F(SettingsWindowTest, TheColourDialogPicksAnyColourAndRemembersTheCustomOne
   EXPECT_TRUE(WaitForRingOn(-1)) << "a colour of no swatch rings none";
   EXPECT_TRUE(WaitForPreview(chosen, true));
 
-  // Opened again: on that colour, with it as the first custom colour cell.
+  // Opened again: on that colour, with it as the first custom colour cell; cancelling changes
+  // nothing.
   Press(102);
   dialog = WaitForDialog();
   ASSERT_NE(dialog, nullptr);
@@ -430,8 +386,6 @@ TEST_F(SettingsWindowTest, TheColourDialogPicksAnyColourAndRemembersTheCustomOne
   POINT cell = {8, 8};
   MapWindowPoints(GetDlgItem(dialog, 0x2d1), dialog, &cell, 1);
   EXPECT_TRUE(WaitUntil([&] { return Capture(dialog).At(cell.x, cell.y) == chosen; }, kTimeoutMs));
-
-  // Cancelling changes nothing.
   SendMessageW(GetDlgItem(dialog, 706), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"255"));
   PostMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitForDialogGone());
