@@ -159,6 +159,9 @@ class InstallerTest : public ::testing::Test {
   void RemoveAll() {
     Uninstall();
     for (const std::wstring& package : {msi_, olderMsi_}) Msiexec(L"/x", package);
+    // A DLL held through an uninstall is queued for deletion at a restart that never comes under
+    // Wine: without this its leftover keeps the folder for a later case's "removes everything".
+    RemoveTree(installDir_);
   }
 
   // Whatever it does, the installer leaves Explorer running as it was.
