@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "common/wide.h"
 
@@ -42,15 +44,9 @@ void RemoveTree(const std::wstring& path) {
 }
 
 std::optional<Bytes> ReadFileBytes(const std::wstring& path) {
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) return std::nullopt;
-  Bytes bytes;
-  std::uint8_t chunk[4096];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof(chunk), file)) > 0;) {
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  }
-  std::fclose(file);
-  return bytes;
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  if (!file) return std::nullopt;
+  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void DeleteRegistryTree(HKEY hive, const std::wstring& key) {
@@ -120,33 +116,14 @@ HWND ChildProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) cons
   return found;
 }
 
-namespace {
-
-struct WindowSearch {
-  DWORD processId;
-  const wchar_t* className;
-  HWND found;
-};
-
-// A named function: on 32-bit x86 a lambda does not convert to a CALLBACK (stdcall) pointer.
-BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM context) {
-  auto& search = *reinterpret_cast<WindowSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != search.processId || !IsWindowVisible(window) ||
-      ClassName(window) != search.className) {
-    return TRUE;
-  }
-  search.found = window;
-  return FALSE;
-}
-
-}  // namespace
-
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
-  WindowSearch search = {processId, className, nullptr};
-  EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window != nullptr;
+       window = FindWindowExW(nullptr, window, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
 }
 
 std::wstring WindowText(HWND window) {

@@ -123,8 +123,6 @@ class ScopedEnvironmentVariable {
   bool hadValue_ = false;
 };
 
-// ---- Defined in win32_test_support.cpp ----
-
 // A new empty folder under the temporary folder, removed with everything in it when it goes.
 class ScratchFolder {
  public:
