@@ -1,6 +1,3 @@
-// The badge renderer: the pixels that matter at the sizes Explorer shows, one digest over every
-// size that both builds must reproduce, and the hypot that makes them agree.
-
 #include "badge/badge.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +14,8 @@ namespace {
 // The numbers the badge is defined by. Size 1 holds one sample of the disc, sizes below 1 nothing.
 // At 16 pixels, image column x and row y (0 = top; the array runs bottom-up): inside the disc, its
 // rim (outline samples only, or the badge colour without), the corner outside it, and the white
-// glyph mixed into the badge colour. At 16 and 64 pixels as many are visible and opaque with the
-// outline as without.
-TEST(RenderBadge, NamedPixelsAndCountsAtOneSixteenAndSixtyFour) {
+// glyph mixed into the badge colour.
+TEST(RenderBadge, NamedPixelsAtOneAndSixteen) {
   EXPECT_EQ(RenderBadge(1, 0x000000FF, false), BadgePixels{0x10FF0000});  // red 255, alpha 16
   for (int size : {0, -1, -256}) EXPECT_TRUE(RenderBadge(size, DefaultBadgeColor, true).empty());
   constexpr std::uint32_t kBadge = 0x2E7D5B;  // DefaultBadgeColor as 0xRRGGBB
@@ -32,18 +28,6 @@ TEST(RenderBadge, NamedPixelsAndCountsAtOneSixteenAndSixtyFour) {
   for (const auto& [x, y, withOutline, without] : pixels) {
     EXPECT_EQ(outlined[(15 - y) * 16 + x], withOutline) << "x " << x << " y " << y;
     EXPECT_EQ(plain[(15 - y) * 16 + x], without) << "x " << x << " y " << y;
-  }
-  const int counts[][3] = {{16, 35, 22}, {64, 500, 434}};
-  for (const auto& [size, visibleCount, opaqueCount] : counts) {
-    for (bool outline : {true, false}) {
-      int visible = 0, opaque = 0;
-      for (std::uint32_t pixel : RenderBadge(size, DefaultBadgeColor, outline)) {
-        visible += pixel >> 24 != 0;
-        opaque += pixel >> 24 == 255;
-      }
-      EXPECT_EQ(visible, visibleCount) << size << " outline " << outline;
-      EXPECT_EQ(opaque, opaqueCount) << size << " outline " << outline;
-    }
   }
 }
 

@@ -1,6 +1,3 @@
-// The icon file: its bytes, and what a failed write leaves behind (nothing, and the old file
-// whole), on the real file system with failures injected part-way.
-
 #include "badge/icon_writer.h"
 
 #include <gtest/gtest.h>
@@ -37,11 +34,6 @@ WideString Wide(const fs::path& path) {
 Bytes ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 Names FolderContents(const fs::path& folder) {
@@ -127,7 +119,7 @@ class WriteBadgeIconTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(Wide(target_).size(), 250u);
     fs::create_directories(folder_);
-    WriteBytes(target_, previous_);
+    std::ofstream(target_, std::ios::binary) << std::string(previous_.begin(), previous_.end());
   }
   void TearDown() override { fs::remove_all(top_); }
   void ExpectPreviousFileAlone(const std::string& when) {

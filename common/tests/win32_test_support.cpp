@@ -26,20 +26,14 @@ ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW entry;
   const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &entry)) {
+    const std::wstring name = entry.cFileName, child = path + L"\\" + name;
+    if (name == L"." || name == L"..") continue;
+    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveTree(child)
+                                                        : void(DeleteFileW(child.c_str()));
   }
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
   RemoveDirectoryW(path.c_str());
 }
 
@@ -55,12 +49,8 @@ void DeleteRegistryTree(HKEY hive, const std::wstring& key) {
 }
 
 std::optional<DWORD> ReadRegistryDword(HKEY hive, const std::wstring& key, const wchar_t* name) {
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  if (RegGetValueW(hive, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
+  DWORD value = 0, size = sizeof(value);
+  if (RegGetValueW(hive, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size)) return {};
   return value;
 }
 

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Tarnwick.dll as a file, read by independent tools (no Wine): exactly the four exports with
-# ordinals 1-4 and the name "Tarnwick.dll", only system DLLs among the imports, ASLR and DEP on,
-# and the built-in icon group 1 (language 1033) whose six images are byte for byte those of the
-# default badge file, and those of the other build's DLL if given. (The 32-bit DLL's SafeSEH
-# table is read by overlay_dll_test, which finds the guard's handler in it.)
+# Tarnwick.dll as a file, read by independent tools (no Wine), as the loader and the shell see it;
+# its six icon images are those of the default badge file, and of the other build's DLL if given.
+# (overlay_dll_test reads the 32-bit DLL's SafeSEH table, finding the guard's handler in it.)
 #   check_dll_image.sh DLL DEFAULT_BADGE_ICO [OTHER_DLL]
 set -euo pipefail
 dll=$1
@@ -33,11 +31,10 @@ if grep -q '^Magic.*020b' "$work/headers"; then wanted=$((0x160)); else wanted=$
 (((characteristics & wanted) == wanted)) || fail "ASLR or DEP is off ($(printf 0x%x "$characteristics"))"
 
 wrestool -l "$dll" >"$work/resources"
-grep -q -- "--type=14 --name=1 --language=1033" "$work/resources" || fail "no icon group 1/1033"
 [[ $(grep -c -- '--type=3 ' "$work/resources") -eq 6 ]] || fail "not six icon images"
 # Icon index 0 names the first icon group: it must be group 1.
-first_group=$(grep -- '--type=14 ' "$work/resources" | head -n 1)
-[[ $first_group == *"--type=14 --name=1 "* ]] || fail "the first icon group is not group 1"
+[[ $(grep -m1 -- '--type=14 ' "$work/resources") == *"--type=14 --name=1 --language=1033"* ]] ||
+  fail "the first icon group is not group 1/1033"
 
 # The images in the file (tarnwick_badge_tool pins its bytes): 16-byte entries after a 6-byte
 # header, each with its image's size at 8 and offset at 12.

@@ -24,35 +24,26 @@ inline FakeEntry File(const WideChar* name) { return {0x20, name}; }
 
 class FakeFolderMarkingPlatform final : public FolderMarkingPlatform {
  public:
-  // Drive types by root string, attributes by path as received, listings by search pattern: what
-  // is not here has no root, cannot be queried or cannot be opened.
-  std::map<WideString, DWORD> drives{{WIDE("C:\\"), DRIVE_FIXED}};
+  // Every drive is fixed; a path or pattern not in these maps cannot be queried or opened.
   std::map<WideString, DWORD> attributes;
   std::map<WideString, std::vector<FakeEntry>> listings;
-  // The clock moves on by `tickStep` after every read.
   std::atomic<std::uint64_t> now{100000};
   std::uint64_t tickStep = 0;
   std::function<void(const WideString&)> onOpen;  // with the pattern
   std::function<void()> onClose;
-  std::atomic<int> driveTypeCalls{0}, attributeCalls{0}, openCalls{0}, openListings{0};
+  std::atomic<int> openCalls{0}, openListings{0};
 
   ~FakeFolderMarkingPlatform() override { EXPECT_EQ(openListings, 0) << "listings left open"; }
 
-  // A folder whose listing holds "." and "..", as on Windows, then `entries`.
   void AddFolder(const WideString& path, std::vector<FakeEntry> entries) {
     attributes[path] = FILE_ATTRIBUTE_DIRECTORY;
     entries.insert(entries.begin(), {Dir(WIDE(".")), Dir(WIDE(".."))});
     listings[path + WIDE("\\*")] = std::move(entries);
   }
 
-  DWORD DriveTypeOf(const WideChar* root) override {
-    ++driveTypeCalls;
-    const auto found = drives.find(root);
-    return found == drives.end() ? DRIVE_NO_ROOT_DIR : found->second;
-  }
+  DWORD DriveTypeOf(const WideChar*) override { return DRIVE_FIXED; }
 
   DWORD AttributesOf(const WideChar* path) override {
-    ++attributeCalls;
     const auto found = attributes.find(path);
     return found == attributes.end() ? INVALID_FILE_ATTRIBUTES : found->second;
   }

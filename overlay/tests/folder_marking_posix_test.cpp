@@ -1,5 +1,3 @@
-// The native platform on real folders: listing by readdir, links, drive letters mapped to folders.
-
 #include "overlay/folder_marking_platform.h"
 
 #include <gtest/gtest.h>
@@ -26,20 +24,19 @@ TEST(PosixFolderMarking, RealFoldersAndLinksAreDecidedAsOnWindows) {
   fs::create_symlink(root / "file", root / "to-file/link");
   fs::create_symlink(root / "nowhere", root / "dangling/link");
   PosixFolderMarkingPlatform platform({{WIDE('d'), root.string()}});
-  const std::pair<const WideChar*, HRESULT> cases[] = {
-      {WIDE("D:\\empty"), S_OK},
-      {WIDE("d:\\files\\"), S_OK},
-      {WIDE("D:\\tree"), S_FALSE},
-      {WIDE("D:\\dotsub"), S_FALSE},
-      {WIDE("D:\\plain.txt"), S_FALSE},
-      {WIDE("D:\\missing"), S_FALSE},
-      {WIDE("D:\\"), S_FALSE},  // the root holds all of the above
-      // A link to a folder is a subfolder, and a folder to decide itself; other links are not.
-      {WIDE("D:\\to-folder"), S_FALSE},
-      {WIDE("D:\\to-folder\\link"), S_OK},
-      {WIDE("D:\\to-file"), S_OK},
-      {WIDE("D:\\dangling"), S_OK},
-  };
+  // The root holds all of these. A link to a folder is a subfolder, and a folder to decide itself;
+  // other links are not.
+  const std::pair<const WideChar*, HRESULT> cases[] = {{WIDE("D:\\empty"), S_OK},
+                                                       {WIDE("d:\\files\\"), S_OK},
+                                                       {WIDE("D:\\tree"), S_FALSE},
+                                                       {WIDE("D:\\dotsub"), S_FALSE},
+                                                       {WIDE("D:\\plain.txt"), S_FALSE},
+                                                       {WIDE("D:\\missing"), S_FALSE},
+                                                       {WIDE("D:\\"), S_FALSE},
+                                                       {WIDE("D:\\to-folder"), S_FALSE},
+                                                       {WIDE("D:\\to-folder\\link"), S_OK},
+                                                       {WIDE("D:\\to-file"), S_OK},
+                                                       {WIDE("D:\\dangling"), S_OK}};
   DirectScan scan;
   for (const auto& [path, answer] : cases) {
     EXPECT_EQ(DecideMembership(path, platform, scan), answer) << Utf8FromWide(path);
