@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
-#include <tuple>
 
 #include "common/tests/win32_test_support.h"
 
@@ -31,32 +30,40 @@ TEST(Win32FolderMarkingTest, BothLetterCasesOfALeafShareOneCacheEntry) {
   EXPECT_EQ(cache.EntryCount(), 2u);
 }
 
-// Each drive the caller names by its letter; a machine without one leaves the variable unset. A
-// second fixed letter (subst) shows that the root is built from the path's own letter.
-TEST(Win32FolderMarkingTest, FolderOnAnotherDriveIsDecidedByThatDrivesType) {
-  const std::tuple<const char*, DWORD, HRESULT> drives[] = {
-      {"TARNWICK_TEST_FIXED_DRIVE", DRIVE_FIXED, S_OK},
-      {"TARNWICK_TEST_REMOVABLE_DRIVE", DRIVE_REMOVABLE, S_FALSE},
-      {"TARNWICK_TEST_NETWORK_DRIVE", DRIVE_REMOTE, S_FALSE}};
-  int missing = 0;
-  for (const auto& [variable, type, answer] : drives) {
-    const char* letter = std::getenv(variable);
-    if (letter == nullptr || letter[0] == 0) {
-      ++missing;
-      continue;
-    }
-    const WideString root = {static_cast<WideChar>(letter[0]), L':', L'\\'};
-    ASSERT_EQ(GetDriveTypeW(root.c_str()), type) << variable;
-    const WideString leaf = root + L"tarnwick-leaf";
-    const bool made = CreateDirectoryW(leaf.c_str(), nullptr);
-    ASSERT_NE(GetFileAttributesW(leaf.c_str()), INVALID_FILE_ATTRIBUTES) << variable;
-    Win32FolderMarkingPlatform platform;
-    DirectScan scan;
-    EXPECT_EQ(DecideMembership(leaf.c_str(), platform, scan), answer) << variable;
-    if (made) RemoveDirectoryW(leaf.c_str());
-  }
-  if (missing > 0) GTEST_SKIP() << missing << " of the three drives not named";
+// One case per drive the caller provides; a machine without such a drive leaves its variable
+// unset and the case is skipped. A second fixed letter (subst) shows that the root is built from
+// the path's own letter.
+struct OtherDrive {
+  const char* name;
+  const char* variable;
+  DWORD type;
+  HRESULT answer;
+};
+
+class OtherDriveTest : public ::testing::TestWithParam<OtherDrive> {};
+
+TEST_P(OtherDriveTest, IsDecidedByItsOwnType) {
+  const OtherDrive& drive = GetParam();
+  const char* letter = std::getenv(drive.variable);
+  if (letter == nullptr || letter[0] == 0) GTEST_SKIP() << drive.variable << " is not set";
+  const WideString root = {static_cast<WideChar>(letter[0]), L':', L'\\'};
+  ASSERT_EQ(GetDriveTypeW(root.c_str()), drive.type) << drive.variable;
+  const WideString leaf = root + L"tarnwick-leaf";
+  const bool made = CreateDirectoryW(leaf.c_str(), nullptr);
+  ASSERT_NE(GetFileAttributesW(leaf.c_str()), INVALID_FILE_ATTRIBUTES);
+  Win32FolderMarkingPlatform platform;
+  DirectScan scan;
+  EXPECT_EQ(DecideMembership(leaf.c_str(), platform, scan), drive.answer);
+  if (made) RemoveDirectoryW(leaf.c_str());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Drives, OtherDriveTest,
+    ::testing::Values(OtherDrive{"fixed", "TARNWICK_TEST_FIXED_DRIVE", DRIVE_FIXED, S_OK},
+                      OtherDrive{"removable", "TARNWICK_TEST_REMOVABLE_DRIVE", DRIVE_REMOVABLE,
+                                 S_FALSE},
+                      OtherDrive{"network", "TARNWICK_TEST_NETWORK_DRIVE", DRIVE_REMOTE, S_FALSE}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Win32FolderMarkingTest, BadPathPointerFaultsInsideTheGuardAndGivesNoBadge) {
   Win32FolderMarkingPlatform platform;

@@ -29,11 +29,8 @@ const std::wstring kServerKey = kClassKey + L"\\InProcServer32";
 
 // The 32-bit and the 64-bit DLL register the same CLSID and overlay name, each in its own view of
 // the registry; this program is built for both and so checks both against each other.
-#if defined(_WIN64)
-constexpr REGSAM kOwnView = KEY_WOW64_64KEY, kOtherView = KEY_WOW64_32KEY;
-#else
-constexpr REGSAM kOwnView = KEY_WOW64_32KEY, kOtherView = KEY_WOW64_64KEY;
-#endif
+constexpr REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = kOwnView == KEY_WOW64_64KEY ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 using NoArgumentFunction = HRESULT(STDAPICALLTYPE*)();
 using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
