@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "common/wide.h"
 
@@ -24,33 +26,21 @@ ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW entry;
   const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+  for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &entry)) {
+    const std::wstring name = entry.cFileName, child = path + L"\\" + name;
+    if (name == L"." || name == L"..") continue;
+    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveTree(child)
+                                                        : void(DeleteFileW(child.c_str()));
   }
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
   RemoveDirectoryW(path.c_str());
 }
 
 std::optional<Bytes> ReadFileBytes(const std::wstring& path) {
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) return std::nullopt;
-  Bytes bytes;
-  std::uint8_t chunk[4096];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof(chunk), file)) > 0;) {
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  }
-  std::fclose(file);
-  return bytes;
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  if (!file) return std::nullopt;
+  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void DeleteRegistryTree(HKEY hive, const std::wstring& key) {
@@ -59,12 +49,8 @@ void DeleteRegistryTree(HKEY hive, const std::wstring& key) {
 }
 
 std::optional<DWORD> ReadRegistryDword(HKEY hive, const std::wstring& key, const wchar_t* name) {
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  if (RegGetValueW(hive, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
+  DWORD value = 0, size = sizeof(value);
+  if (RegGetValueW(hive, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size)) return {};
   return value;
 }
 
@@ -120,33 +106,14 @@ HWND ChildProcess::WaitForWindow(const wchar_t* className, DWORD timeoutMs) cons
   return found;
 }
 
-namespace {
-
-struct WindowSearch {
-  DWORD processId;
-  const wchar_t* className;
-  HWND found;
-};
-
-// A named function: on 32-bit x86 a lambda does not convert to a CALLBACK (stdcall) pointer.
-BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM context) {
-  auto& search = *reinterpret_cast<WindowSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != search.processId || !IsWindowVisible(window) ||
-      ClassName(window) != search.className) {
-    return TRUE;
-  }
-  search.found = window;
-  return FALSE;
-}
-
-}  // namespace
-
 HWND FindProcessWindow(DWORD processId, const wchar_t* className) {
-  WindowSearch search = {processId, className, nullptr};
-  EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window = FindWindowExW(nullptr, nullptr, className, nullptr); window != nullptr;
+       window = FindWindowExW(nullptr, window, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
 }
 
 std::wstring WindowText(HWND window) {

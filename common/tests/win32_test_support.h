@@ -1,7 +1,6 @@
 #pragma once
-// What the Windows test programs need around the product: starting programs and waiting for
-// them, reading the registry back, build paths, COM pointers and scoped environment changes.
-// The inline helpers need nothing else; the rest is in the library tarnwick_win32_test_support.
+// What the Windows test programs need around the product: programs, registry, paths, COM pointers
+// and scoped environment changes. The rest of it is in the library tarnwick_win32_test_support.
 
 #include <windows.h>
 
@@ -107,23 +106,19 @@ class ScopedEnvironmentVariable {
   ScopedEnvironmentVariable(const wchar_t* name, const wchar_t* value) : name_(name) {
     std::wstring old(32768, L'\0');
     const DWORD length = GetEnvironmentVariableW(name, old.data(), 32768);
-    hadValue_ = length > 0 && length < 32768;
-    if (hadValue_) old_ = old.c_str();
+    if (length > 0 && length < 32768) old_ = old.c_str();
     SetEnvironmentVariableW(name, value);
   }
   ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
   ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
   ~ScopedEnvironmentVariable() {
-    SetEnvironmentVariableW(name_.c_str(), hadValue_ ? old_.c_str() : nullptr);
+    SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr);
   }
 
  private:
   std::wstring name_;
-  std::wstring old_;
-  bool hadValue_ = false;
+  std::optional<std::wstring> old_;
 };
-
-// ---- Defined in win32_test_support.cpp ----
 
 // A new empty folder under the temporary folder, removed with everything in it when it goes.
 class ScratchFolder {
@@ -145,11 +140,9 @@ void RemoveTree(const std::wstring& path);
 using Bytes = std::vector<std::uint8_t>;
 std::optional<Bytes> ReadFileBytes(const std::wstring& path);
 
-// RegDeleteTreeW that counts a key already gone as success; a failure fails the test.
 void DeleteRegistryTree(HKEY hive, const std::wstring& key);
 std::optional<DWORD> ReadRegistryDword(HKEY hive, const std::wstring& key, const wchar_t* name);
 
-// A program built into the same folder as the running test program.
 std::wstring ProgramBesideThisOne(const wchar_t* name);
 
 // One run of a program. One still running when the object goes is ended, so a failing test

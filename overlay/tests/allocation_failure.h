@@ -1,17 +1,12 @@
 #pragma once
-// Makes the n-th allocation of the calling thread fail with std::bad_alloc, through a replacement
-// of the global operator new in the test program.
 
 namespace tarnwick::testing {
 
-class ScopedAllocationFailure {
- public:
-  // The allocation after `successes` more successful ones fails; later ones succeed again.
+// Until it goes, the calling thread's allocation after `successes` more successful ones fails with
+// std::bad_alloc (later ones succeed again), through the test program's global operator new.
+struct ScopedAllocationFailure {
   explicit ScopedAllocationFailure(int successes);
-  ScopedAllocationFailure(const ScopedAllocationFailure&) = delete;
-  ScopedAllocationFailure& operator=(const ScopedAllocationFailure&) = delete;
   ~ScopedAllocationFailure();
-
   bool Triggered() const;
 };
 

@@ -1,11 +1,12 @@
 #pragma once
-// A file system in memory for folder marking: counts every call, records listing patterns, and
-// lets a test fail, throw or block inside any operation.
+// A file system in memory for folder marking: counts calls, lets a test throw or block inside a
+// listing, and fails the test when a listing is left open or one never opened is closed.
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -20,85 +21,52 @@ struct FakeEntry {
 
 inline FakeEntry Dir(const WideChar* name) { return {FILE_ATTRIBUTE_DIRECTORY, name}; }
 inline FakeEntry File(const WideChar* name) { return {0x20, name}; }
-inline FakeEntry HiddenDir(const WideChar* name) { return {FILE_ATTRIBUTE_DIRECTORY | 0x2, name}; }
 
 class FakeFolderMarkingPlatform final : public FolderMarkingPlatform {
  public:
-  DWORD driveType = DRIVE_FIXED;
-  // Attributes by path as received; a path not here cannot be queried.
+  // Every drive is fixed; a path or pattern not in these maps cannot be queried or opened.
   std::map<WideString, DWORD> attributes;
-  // Listings by search pattern; a pattern not here cannot be opened.
   std::map<WideString, std::vector<FakeEntry>> listings;
-  // Clock: now, advanced by `tickStep` after every read.
   std::atomic<std::uint64_t> now{100000};
   std::uint64_t tickStep = 0;
-  // Called when a listing is opened, with the pattern: may throw or block.
-  std::function<void(const WideString&)> onOpen;
-  // Called after a listing is closed.
+  std::function<void(const WideString&)> onOpen;  // with the pattern
   std::function<void()> onClose;
+  std::atomic<int> openCalls{0}, openListings{0};
 
-  std::atomic<int> driveTypeCalls{0};
-  std::atomic<int> attributeCalls{0};
-  std::atomic<int> openCalls{0};
-  std::atomic<int> closeCalls{0};
+  ~FakeFolderMarkingPlatform() override { EXPECT_EQ(openListings, 0) << "listings left open"; }
 
-  // Folder `path` with the given entries ("." and ".." come first, as on Windows).
   void AddFolder(const WideString& path, std::vector<FakeEntry> entries) {
     attributes[path] = FILE_ATTRIBUTE_DIRECTORY;
-    WideString pattern = path;
-    if (pattern.empty() || pattern.back() != WIDE('\\')) pattern += WIDE('\\');
-    pattern += WIDE('*');
     entries.insert(entries.begin(), {Dir(WIDE(".")), Dir(WIDE(".."))});
-    listings[pattern] = std::move(entries);
+    listings[path + WIDE("\\*")] = std::move(entries);
   }
 
-  std::vector<WideString> Patterns() {
-    std::lock_guard<std::mutex> lock(patternsMutex_);
-    return patterns_;
-  }
-
-  DWORD DriveTypeOf(const WideChar* root) override {
-    ++driveTypeCalls;
-    std::lock_guard<std::mutex> lock(patternsMutex_);
-    roots_.emplace_back(root);
-    return driveType;
-  }
-
-  WideString LastRoot() {
-    std::lock_guard<std::mutex> lock(patternsMutex_);
-    return roots_.empty() ? WideString() : roots_.back();
-  }
+  DWORD DriveTypeOf(const WideChar*) override { return DRIVE_FIXED; }
 
   DWORD AttributesOf(const WideChar* path) override {
-    ++attributeCalls;
     const auto found = attributes.find(path);
     return found == attributes.end() ? INVALID_FILE_ATTRIBUTES : found->second;
   }
 
   bool OpenListing(const WideChar* pattern, ListingEntry& first, Listing& listing) override {
     ++openCalls;
-    {
-      std::lock_guard<std::mutex> lock(patternsMutex_);
-      patterns_.emplace_back(pattern);
-    }
     if (onOpen) onOpen(pattern);
     const auto found = listings.find(pattern);
     if (found == listings.end() || found->second.empty()) return false;
+    ++openListings;
     auto* cursor = new Cursor{&found->second, 0};
-    Fill(*cursor, first);
     listing = cursor;
-    return true;
+    return Fill(*cursor, first);
   }
 
   bool NextListingEntry(Listing listing, ListingEntry& entry) override {
     auto& cursor = *static_cast<Cursor*>(listing);
-    if (++cursor.index >= cursor.entries->size()) return false;
-    Fill(cursor, entry);
-    return true;
+    ++cursor.index;
+    return Fill(cursor, entry);
   }
 
   void CloseListing(Listing listing) override {
-    ++closeCalls;
+    --openListings;
     delete static_cast<Cursor*>(listing);
     if (onClose) onClose();
   }
@@ -117,17 +85,13 @@ class FakeFolderMarkingPlatform final : public FolderMarkingPlatform {
     std::size_t index;
   };
 
-  static void Fill(const Cursor& cursor, ListingEntry& entry) {
+  static bool Fill(const Cursor& cursor, ListingEntry& entry) {
+    if (cursor.index >= cursor.entries->size()) return false;
     const FakeEntry& source = (*cursor.entries)[cursor.index];
     entry.dwFileAttributes = source.attributes;
-    const std::size_t length = std::min<std::size_t>(source.name.size(), 259);
-    std::copy_n(source.name.data(), length, entry.cFileName);
-    entry.cFileName[length] = 0;
+    std::copy_n(source.name.c_str(), source.name.size() + 1, entry.cFileName);
+    return true;
   }
-
-  std::mutex patternsMutex_;
-  std::vector<WideString> patterns_;
-  std::vector<WideString> roots_;
 };
 
 }  // namespace tarnwick::testing
