@@ -2,6 +2,7 @@
 // A Windows program: it runs under Wine in the test prefix and would pass on Windows as well.
 
 #include <windows.h>
+#include <intrin.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -271,7 +272,9 @@ TEST_F(OverlayDllTest, GuardHandlerIsListedForSafeSehAndItsRecordPassesSehop) {
   chainView.dllBase = reinterpret_cast<std::uintptr_t>(base);
   chainView.dllEnd = chainView.dllBase + headers->OptionalHeader.SizeOfImage;
   void* watcher = AddVectoredExceptionHandler(1, ViewHandlerChain);
+  const DWORD chainHead = __readfsdword(0);
   EXPECT_EQ(overlay_->IsMemberOf(reinterpret_cast<LPCWSTR>(0x10), 0), S_FALSE);
+  EXPECT_EQ(__readfsdword(0), chainHead) << "the guard's record outlived the fault";
   RemoveVectoredExceptionHandler(watcher);
   EXPECT_TRUE(chainView.chainSound);
   ASSERT_NE(chainView.dllHandlerRva, 0u)
