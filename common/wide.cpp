@@ -31,7 +31,11 @@ WideString WideFromUtf8(std::string_view utf8) {
         valid = (next >> 6) == 0x2;
         code = (code << 6) | (next & 0x3F);
       }
-      if (!valid) {
+      // Cut off, overlong (C0 80 would hide a NUL inside a name), an encoded surrogate or past
+      // U+10FFFF: not UTF-8, so the lead reads as U+FFFD and the bytes after it are read again.
+      constexpr std::uint32_t kShortestForLength[] = {0, 0, 0x80, 0x800, 0x10000};
+      if (!valid || code < kShortestForLength[length] || (code >= 0xD800 && code <= 0xDFFF) ||
+          code > 0x10FFFF) {
         code = 0xFFFD;
         length = 1;
       }

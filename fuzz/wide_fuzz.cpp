@@ -1,6 +1,7 @@
 // UTF-8 to UTF-16 and back: well-formed text makes the round trip unchanged either way; anything
 // else becomes U+FFFD where it is broken, and never grows.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -59,6 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string back = Utf8FromWide(wide);
   FUZZ_PROPERTY(IsWellFormedUtf8(back));
   if (IsWellFormedUtf8(bytes)) FUZZ_PROPERTY(back == bytes);
+  // Nothing ill-formed decodes to a real character: a NUL comes only from a 0 byte, and no
+  // surrogate is left without its pair (Utf8FromWide would turn it into U+FFFD).
+  FUZZ_PROPERTY(std::count(wide.begin(), wide.end(), 0) ==
+                std::count(bytes.begin(), bytes.end(), 0));
+  FUZZ_PROPERTY(WideFromUtf8(back) == wide);
 
   // The bytes as UTF-16 units, little-endian: pairs survive, a lone surrogate becomes U+FFFD.
   WideString units;

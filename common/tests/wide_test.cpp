@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace tarnwick {
 namespace {
 
@@ -14,6 +16,10 @@ TEST(WideText, Utf8RoundTripKeepsEveryCodeUnitAndBrokenTextBecomesReplacementCha
   // A cut-off sequence: its lead and its lone continuation byte each become U+FFFD.
   const WideString expected = {WIDE('a'), 0xFFFD, 0xFFFD, WIDE('z')};
   EXPECT_EQ(WideFromUtf8("a\xE3\x83z"), expected);
+  // An overlong NUL, an encoded surrogate and a code point past U+10FFFF: one U+FFFD a byte.
+  for (const char* broken : {"\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+    EXPECT_EQ(WideFromUtf8(broken), WideString(std::strlen(broken), 0xFFFD)) << broken;
+  }
   EXPECT_EQ(Utf8FromWide(WideString(1, static_cast<WideChar>(0xDC00))), "\xEF\xBF\xBD");
 }
 
